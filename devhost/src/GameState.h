@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "devhost/Game.h"
+
+namespace devhost::detail
+{
+enum class ObjectType
+{
+  Character,
+  Container,
+  Inventory,
+  Class,
+  World,
+  RconConnection,
+};
+
+// How one reflected member is found inside an object of a given layout.
+struct MemberInfo
+{
+  std::uint64_t (*Address)(void* object) = nullptr;
+  bool IsBitField = false;
+  std::uint32_t BitPosition = 0;
+};
+
+using Layout = std::unordered_map<std::string, MemberInfo>;
+
+struct ObjectRecord
+{
+  ObjectType Type = ObjectType::Character;
+  const Layout* Members = nullptr;
+  void* Object = nullptr;
+};
+
+struct GameState
+{
+  std::vector<std::unique_ptr<SimClass>> Classes;
+  std::vector<std::unique_ptr<SimCharacter>> Characters;
+  std::vector<std::unique_ptr<SimContainer>> Containers;
+  std::vector<std::unique_ptr<SimInventory>> Inventories;
+  std::unordered_map<const void*, ObjectRecord> Objects;
+  SimWorld WorldObject;
+  bool WorldRunning = true;
+  std::unordered_set<std::string> Hidden;
+  std::optional<BitField> BitFieldOverride;
+  bool TraceEnabled = false;
+  std::vector<std::string> Trace;
+  DieCall LastDie;
+  DepositCall LastDeposit;
+};
+
+GameState& State();
+
+void Register(const void* object, ObjectType type, const Layout* members);
+void Unregister(const void* object);
+
+// The object behind a pointer the game handed out, if it is of that type.
+template <class T>
+T* Find(const void* object, ObjectType type)
+{
+  auto& objects = State().Objects;
+  const auto found = objects.find(object);
+  if (found == objects.end() || found->second.Type != type)
+  {
+    return nullptr;
+  }
+  return static_cast<T*>(found->second.Object);
+}
+
+inline bool IsHidden(const std::string& name)
+{
+  const auto& hidden = State().Hidden;
+  return !hidden.empty() && hidden.count(name) != 0;
+}
+
+inline void Trace(const char* kind, const std::string& name)
+{
+  auto& state = State();
+  if (state.TraceEnabled)
+  {
+    state.Trace.push_back(std::string(kind) + ":" + name);
+  }
+}
+
+// The game's own functions, as registered under their reflected names.
+void RegisterGameFunctions(std::unordered_map<std::string, void*>& functions);
+
+bool GameDie(APrimalCharacter* character, float damage, FDamageEvent& damage_event,
+             AController* killer, AActor* damage_causer);
+APrimalStructureItemContainer* GameDropInventoryDeposit(
+    UPrimalInventoryComponent* inventory, double destroy_at_time, bool do_preview,
+    bool ignore_inventory, TSubclassOf<APrimalStructureItemContainer> override_class,
+    APrimalStructureItemContainer* copy_structure, APrimalStructureItemContainer** deposit_out,
+    AActor* group_actor, FString override_name, FString dropped_by_name,
+    std::uint64_t dropped_by_player_id, float drop_inventory_deposit_time, bool use_physics,
+    int max_items, bool no_loot_items, UE::Math::TVector<double>& location, bool use_location,
+    bool set_on_ground, bool from_death, bool cannot_pick_up, bool is_visible);
+
+// The current entries of the detourable functions: the installed detour, or
+// the game's own function when none is installed.
+DieFunction DieEntry();
+DropInventoryDepositFunction DropInventoryDepositEntry();
+} // namespace devhost::detail

@@ -1,0 +1,68 @@
+#include <string>
+#include <vector>
+
+#include "GameState.h"
+#include "HostState.h"
+#include "devhost/Game.h"
+#include "devhost/Host.h"
+#include "host/Interfaces.h"
+
+namespace devhost::detail
+{
+namespace
+{
+struct HostConfig
+{
+  std::string ServerDirectory = ".";
+  std::vector<std::string> Calls;
+};
+
+HostConfig& Config()
+{
+  static HostConfig config;
+  return config;
+}
+} // namespace
+
+void Journal(std::string entry)
+{
+  Config().Calls.push_back(std::move(entry));
+}
+} // namespace devhost::detail
+
+namespace AsaApi::Tools
+{
+std::string GetCurrentDir()
+{
+  devhost::detail::Journal("GetCurrentDir");
+  return devhost::detail::Config().ServerDirectory;
+}
+} // namespace AsaApi::Tools
+
+namespace devhost
+{
+void SetServerDirectory(const std::string& directory)
+{
+  detail::Config().ServerDirectory = directory;
+}
+
+std::vector<std::string> HostCalls()
+{
+  return detail::Config().Calls;
+}
+
+void ClearHostCalls()
+{
+  detail::Config().Calls.clear();
+}
+
+void ResetHost()
+{
+  detail::ResetHooks();
+  detail::ResetCommands();
+  detail::ResetApiUtils();
+  detail::ResetLogging();
+  ClearHostCalls();
+  ResetGame();
+}
+} // namespace devhost

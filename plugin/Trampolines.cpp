@@ -1,0 +1,4 @@
+#include "plugin/Trampolines.h"
+
+DieFunction DieTrampoline = nullptr;
+DropInventoryDepositFunction DropInventoryDepositTrampoline = nullptr;

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+
+// Where the server keeps this plugin's settings file.
+std::string ConfigFilePath();
