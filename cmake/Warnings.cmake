@@ -2,7 +2,7 @@
 add_library(ashgrove_warnings INTERFACE)
 target_compile_options(ashgrove_warnings INTERFACE
   -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-align
-  -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+  -Wdouble-promotion -Wformat -Wformat-security -Wimplicit-fallthrough)
 if(ASHGROVE_WARNINGS_AS_ERRORS)
   target_compile_options(ashgrove_warnings INTERFACE -Werror)
 endif()

@@ -1,0 +1,69 @@
+#include "support/AllocationCounter.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace
+{
+std::atomic<std::size_t> Allocations{0};
+
+void* Allocate(std::size_t size)
+{
+  Allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* memory = std::malloc(size == 0 ? 1 : size))
+  {
+    return memory;
+  }
+  throw std::bad_alloc();
+}
+} // namespace
+
+void* operator new(std::size_t size)
+{
+  return Allocate(size);
+}
+
+void* operator new[](std::size_t size)
+{
+  return Allocate(size);
+}
+
+void operator delete(void* memory) noexcept
+{
+  std::free(memory);
+}
+
+void operator delete[](void* memory) noexcept
+{
+  std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t /*size*/) noexcept
+{
+  std::free(memory);
+}
+
+void operator delete[](void* memory, std::size_t /*size*/) noexcept
+{
+  std::free(memory);
+}
+
+namespace testsupport
+{
+std::size_t AllocationCount()
+{
+  return Allocations.load(std::memory_order_relaxed);
+}
+
+bool AllocationsInLibrariesAreCounted()
+{
+#if defined(_WIN32)
+  // A Windows DLL binds operator new to its own runtime at link time; an
+  // executable's replacement does not reach it.
+  return false;
+#else
+  return true;
+#endif
+}
+} // namespace testsupport
