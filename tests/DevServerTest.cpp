@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "devserver/Output.h"
+#include "devserver/RconPacket.h"
+#include "devserver/Session.h"
+#include "support/PluginFixture.h"
+
+namespace
+{
+using devserver::CommandError;
+using devserver::Session;
+
+class DevServerSession : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    server_.WriteConfig(testsupport::ConfigText(true, true, true, 3600, 60, 7200));
+    session_ = std::make_unique<Session>(
+        devserver::SessionConfig{server_.Path(), testsupport::PluginPath(), false}, out_);
+  }
+
+  void TearDown() override
+  {
+    session_.reset();
+    devhost::ResetHost();
+  }
+
+  // Runs the lines and returns what they printed, one entry a line.
+  std::vector<std::string> Run(const std::vector<std::string>& lines)
+  {
+    out_.str("");
+    for (const auto& line : lines)
+    {
+      session_->Run(line);
+    }
+    std::vector<std::string> printed;
+    std::istringstream text(out_.str());
+    for (std::string line; std::getline(text, line);)
+    {
+      printed.push_back(line);
+    }
+    return printed;
+  }
+
+  testsupport::ServerDirectory server_;
+  std::ostringstream out_;
+  std::unique_ptr<Session> session_;
+};
+
+TEST_F(DevServerSession, PlaysADeathAndShowsTheBody)
+{
+  const auto printed = Run({"load", "class Rex dino corpse=400 tamed=900.5", "time 10.5",
+                            "spawn rex Rex team=50001", "  # a comment", "", "kill rex",
+                            "show rex", "kill rex"});
+  const std::vector<std::string> expected = {
+      "loaded",
+      "class Rex kind=dino CorpseLifespan=400 TamedCorpseLifespan=900.5",
+      "time now=10.5",
+      "spawned rex class=Rex kind=dino team=50001",
+      "died rex result=true",
+      "deposit rex destroy_time=910.5",
+      "character rex class=Rex kind=dino team=50001 dead=true CorpseLifespan=400 "
+      "TamedCorpseLifespan=3600 CorpseLifespanNonRelevant=400 "
+      "bIgnoreCorpseDecompositionMultipliers=1 flags=0x5A5A5A7A",
+      "died rex result=false",
+      "deposit rex destroy_time=910.5",
+  };
+  EXPECT_EQ(printed, expected);
+}
+
+TEST_F(DevServerSession, MembersAKindLacksShowAsDashes)
+{
+  const auto printed = Run({"class Human player corpse=0.1", "spawn eve Human", "show eve"});
+  EXPECT_EQ(printed.back(), "character eve class=Human kind=player team=0 dead=false "
+                            "CorpseLifespan=0.1 TamedCorpseLifespan=- CorpseLifespanNonRelevant=- "
+                            "bIgnoreCorpseDecompositionMultipliers=0 flags=0x5A5A5A5A");
+}
+
+TEST_F(DevServerSession, ConsoleAndRconAnswersAreQuotedAndEscaped)
+{
+  Run({"load"});
+  const auto printed =
+      Run({"config-write {\"a\": \"x\\\\", "console admin Ashgrove.Reload", "rcon Ashgrove.Reload",
+           "console - Nope", "rcon Nope"});
+  ASSERT_EQ(printed.size(), 7U);
+  EXPECT_EQ(printed[0], "config-written bytes=10");
+  EXPECT_EQ(printed[1], "message admin r=1 g=0 b=0 a=1 text=\"Failed to reload config\"");
+  EXPECT_EQ(printed[2].rfind("log ", 0), 0U);
+  EXPECT_EQ(printed[4], "rcon-reply id=1 type=0 body=\"[json.exception.parse_error.101] parse "
+                        "error at line 1, column 11: syntax error while parsing value - invalid "
+                        "string: missing closing quote; last read: '\\\"x\\\\\\\\'\"");
+  EXPECT_EQ(printed[5], "console-unknown text=\"Nope\"");
+  EXPECT_EQ(printed[6], "rcon-unknown id=2 text=\"Nope\"");
+}
+
+TEST_F(DevServerSession, ALoadThatFailsReportsTheReason)
+{
+  const auto printed = Run({"config-remove", "load"});
+  EXPECT_EQ(printed, (std::vector<std::string>{"config-removed",
+                                               "load-failed error=\"Can't open config.json\""}));
+  EXPECT_FALSE(session_->PluginLoaded());
+}
+
+TEST_F(DevServerSession, LinesItCannotRunAreErrors)
+{
+  Run({"class Rex dino corpse=1", "spawn rex Rex"});
+  for (const char* line :
+       {"dance", "kill nobody", "spawn rex Rex", "spawn x NoClass", "class Rex dino corpse=1",
+        "class Bad player corpse=1 tamed=2", "class Bad robot corpse=1", "spawn y Rex team=many",
+        "time soon", "drop rex when=5", "unload", "show"})
+  {
+    EXPECT_THROW(session_->Run(line), CommandError) << line;
+  }
+  Run({"load"});
+  EXPECT_THROW(session_->Run("load"), CommandError);
+}
+
+TEST(DevServerOutput, QuotesAndNumbers)
+{
+  EXPECT_EQ(devserver::Quoted("a \"b\" \\ c\nd"), R"("a \"b\" \\ c\nd")");
+  EXPECT_EQ(devserver::Number(1800.9F), "1800.9");
+  EXPECT_EQ(devserver::Number(2800.25), "2800.25");
+  EXPECT_EQ(devserver::Number(16777216.0F), "16777216");
+}
+
+TEST(RconPacket, EncodesAndDecodesTheWireFormat)
+{
+  const auto bytes = devserver::rcon::Encode({-1, 2, "caf\xC3\xA9"});
+  const std::vector<unsigned char> expected = {15, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0,
+                                               'c', 'a', 'f', 0xC3, 0xA9, 0, 0};
+  EXPECT_EQ(bytes, expected);
+  const auto packet = devserver::rcon::Decode({bytes.begin() + 4, bytes.end()});
+  EXPECT_EQ(packet.Id, -1);
+  EXPECT_EQ(packet.Type, 2);
+  EXPECT_EQ(packet.Body, "caf\xC3\xA9");
+}
+
+TEST(RconPacket, SizesOutsideTheProtocolsBoundsAreRefused)
+{
+  const auto size = [](std::uint32_t value) {
+    const unsigned char header[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8U),
+                                     static_cast<unsigned char>(value >> 16U),
+                                     static_cast<unsigned char>(value >> 24U)};
+    return devserver::rcon::ReadSize(header);
+  };
+  EXPECT_EQ(size(10), 10);
+  EXPECT_EQ(size(4096), 4096);
+  EXPECT_EQ(size(9), std::nullopt);
+  EXPECT_EQ(size(4097), std::nullopt);
+  EXPECT_EQ(size(0xFFFFFFFFU), std::nullopt);
+}
+} // namespace
