@@ -1,0 +1,85 @@
+// Any bytes as config.json: LoadSettings either loads them or throws an
+// exception derived from std::exception, a failed load changes nothing, and
+// a load that succeeds agrees with an independent reading of the file.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "IndependentReading.h"
+#include "devhost/Host.h"
+#include "settings/CorpseSettings.h"
+
+namespace
+{
+namespace fs = std::filesystem;
+
+const fs::path& ServerDirectory()
+{
+  static const fs::path directory = [] {
+    const fs::path root = fs::temp_directory_path() /
+                          ("ashgrove-fuzz-" + std::to_string(static_cast<long>(::getpid())));
+    fs::create_directories(root / "ArkApi" / "Plugins" / "Ashgrove");
+    devhost::SetServerDirectory(root.string());
+    return root;
+  }();
+  return directory;
+}
+
+[[noreturn]] void Finding(const char* what)
+{
+  std::fprintf(stderr, "settings fuzzer: %s\n", what);
+  std::abort();
+}
+
+// Settings no file loads to by accident, so an untouched store shows.
+CorpseSettingsValues Sentinel(const std::uint8_t* data, std::size_t size)
+{
+  const auto seed = static_cast<std::int32_t>(size * 2654435761U + (size > 0 ? data[0] : 0U));
+  return {true, false, true, seed, -seed, 77};
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  {
+    std::ofstream file(ServerDirectory() / "ArkApi" / "Plugins" / "Ashgrove" / "config.json",
+                       std::ios::binary | std::ios::trunc);
+    file << text;
+  }
+  const CorpseSettingsValues before = Sentinel(data, size);
+  CorpseSettings = before;
+  const auto expected = ReadSettingsIndependently(text);
+  try
+  {
+    LoadSettings();
+  }
+  catch (const std::exception&)
+  {
+    if (!(CorpseSettings == before))
+    {
+      Finding("a failed load changed the settings");
+    }
+    if (expected)
+    {
+      Finding("a file the independent reading accepts failed to load");
+    }
+    return 0;
+  }
+  if (!expected)
+  {
+    Finding("a file the independent reading rejects loaded");
+  }
+  if (!(CorpseSettings == *expected))
+  {
+    Finding("the loaded settings disagree with the independent reading");
+  }
+  return 0;
+}
