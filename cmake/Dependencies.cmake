@@ -1,10 +1,9 @@
 # Third-party libraries, all from Debian's packages.
-find_package(nlohmann_json 3.10 REQUIRED)
-
 if(WIN32)
   # Cross-building: the same Debian headers, used header-only.
   include(WindowsHeaderOnly)
 else()
+  find_package(nlohmann_json 3.10 REQUIRED)
   find_package(spdlog REQUIRED)
   find_package(Threads REQUIRED)
   # The compiled spdlog keeps the formatters a plugin puts on the host's sinks

@@ -28,12 +28,7 @@ bool Contains(const std::vector<std::string>& calls, const std::string& prefix)
 
 std::string LocalStamp(std::time_t when)
 {
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &when);
-#else
-  localtime_r(&when, &local);
-#endif
+  const std::tm local = *std::localtime(&when);
   char text[32] = {};
   std::strftime(text, sizeof text, "%m/%d/%y %H:%M", &local);
   return text;
