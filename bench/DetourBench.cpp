@@ -36,7 +36,8 @@ public:
     devhost::ResetHost();
     devhost::SetConsoleLogEnabled(false);
     devhost::SetServerDirectory(server_.Path());
-    server_.WriteConfig(testsupport::ConfigText(switches_on, switches_on, switches_on, 3600, 60, 7200));
+    server_.WriteConfig(
+        testsupport::ConfigText(switches_on, switches_on, switches_on, 3600, 60, 7200));
     auto* player_class = devhost::DefineClass("P", CharacterKind::Player, 1800.0F, 0.0F);
     auto* dino_class = devhost::DefineClass("D", CharacterKind::Dino, 400.0F, 900.0F);
     player_ = devhost::SpawnCharacter("p", player_class, 60000);
@@ -90,9 +91,9 @@ private:
 
 void CountAllocations(benchmark::State& state, std::size_t before)
 {
-  state.counters["allocs_per_call"] = benchmark::Counter(
-      static_cast<double>(testsupport::AllocationCount() - before) /
-      static_cast<double>(state.iterations()));
+  state.counters["allocs_per_call"] =
+      benchmark::Counter(static_cast<double>(testsupport::AllocationCount() - before) /
+                         static_cast<double>(state.iterations()));
 }
 
 void Die(benchmark::State& state, Kind kind, bool switches_on, bool with_plugin)
@@ -108,8 +109,7 @@ void Die(benchmark::State& state, Kind kind, bool switches_on, bool with_plugin)
   CountAllocations(state, before);
 }
 
-template <class T>
-T Read(const void* object, const std::string& name)
+template <class T> T Read(const void* object, const std::string& name)
 {
   return *reinterpret_cast<const T*>(GetAddress(object, name));
 }
@@ -134,14 +134,16 @@ void DieFloor(benchmark::State& state, Kind kind)
     std::uint64_t written = 0;
     if (player)
     {
-      written += GetBitField(character, GameNames::IgnoreCorpseDecompositionMultipliers).WordAddress;
+      written +=
+          GetBitField(character, GameNames::IgnoreCorpseDecompositionMultipliers).WordAddress;
       written += GetAddress(character, GameNames::CorpseLifespan);
     }
     else
     {
       benchmark::DoNotOptimize(CallGame<bool>(GameNames::IsPrimalDino, character));
       const auto team = Read<std::int32_t>(character, GameNames::TargetingTeam);
-      written += GetBitField(character, GameNames::IgnoreCorpseDecompositionMultipliers).WordAddress;
+      written +=
+          GetBitField(character, GameNames::IgnoreCorpseDecompositionMultipliers).WordAddress;
       if (team >= 50001)
       {
         written += GetAddress(character, GameNames::TamedCorpseLifespan);
@@ -161,10 +163,9 @@ void DieFloor(benchmark::State& state, Kind kind)
 APrimalStructureItemContainer* DropDeposit(devhost::SimCharacter* owner)
 {
   UE::Math::TVector<double> location{};
-  return devhost::CallDropInventoryDeposit(devhost::AsInventory(owner->Inventory), 5.0, false,
-                                           false, {}, nullptr, nullptr, nullptr, FString(),
-                                           FString(), 0, 0.0F, false, 0, false, location, false,
-                                           false, true, false, true);
+  return devhost::CallDropInventoryDeposit(
+      devhost::AsInventory(owner->Inventory), 5.0, false, false, {}, nullptr, nullptr, nullptr,
+      FString(), FString(), 0, 0.0F, false, 0, false, location, false, false, true, false, true);
 }
 
 void Deposit(benchmark::State& state, bool dead, bool with_plugin)

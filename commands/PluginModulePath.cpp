@@ -23,8 +23,8 @@ std::optional<FString> PluginModulePath()
   HMODULE module = nullptr;
   // Without our own handle Windows would report the server's executable,
   // which would name some other plugin's messenger.
-  if (GetModuleHandleExA(FromAddressKeepingRefCount,
-                         static_cast<LPCSTR>(AddressInThisModule()), &module) == 0 ||
+  if (GetModuleHandleExA(FromAddressKeepingRefCount, static_cast<LPCSTR>(AddressInThisModule()),
+                         &module) == 0 ||
       module == nullptr)
   {
     return std::nullopt;

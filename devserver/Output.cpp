@@ -42,9 +42,8 @@ std::string Number(double value)
 
 std::string InColour(const std::string& line, const MessageColour& colour)
 {
-  const auto channel = [](float value) {
-    return static_cast<int>(std::clamp(value, 0.0F, 1.0F) * 255.0F + 0.5F);
-  };
+  const auto channel = [](float value)
+  { return static_cast<int>(std::clamp(value, 0.0F, 1.0F) * 255.0F + 0.5F); };
   return fmt::format("\x1b[38;2;{};{};{}m{}\x1b[0m", channel(colour.R), channel(colour.G),
                      channel(colour.B), line);
 }

@@ -6,10 +6,9 @@ namespace
 {
 std::int32_t ReadInt(const unsigned char* bytes)
 {
-  const std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) |
-                              (static_cast<std::uint32_t>(bytes[1]) << 8U) |
-                              (static_cast<std::uint32_t>(bytes[2]) << 16U) |
-                              (static_cast<std::uint32_t>(bytes[3]) << 24U);
+  const std::uint32_t value =
+      static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8U) |
+      (static_cast<std::uint32_t>(bytes[2]) << 16U) | (static_cast<std::uint32_t>(bytes[3]) << 24U);
   return static_cast<std::int32_t>(value);
 }
 

@@ -29,12 +29,14 @@ public:
   void Start()
   {
     std::weak_ptr<RconClient> self = shared_from_this();
-    connection_ = devhost::OpenRconConnection([self](const devhost::RconReply& reply) {
-      if (auto client = self.lock())
-      {
-        client->Send({reply.Id, reply.Type, reply.Body});
-      }
-    });
+    connection_ = devhost::OpenRconConnection(
+        [self](const devhost::RconReply& reply)
+        {
+          if (auto client = self.lock())
+          {
+            client->Send({reply.Id, reply.Type, reply.Body});
+          }
+        });
     ReadHeader();
   }
 
@@ -42,7 +44,8 @@ private:
   void ReadHeader()
   {
     asio::async_read(socket_, asio::buffer(header_),
-                     [self = shared_from_this()](const asio::error_code& error, std::size_t) {
+                     [self = shared_from_this()](const asio::error_code& error, std::size_t)
+                     {
                        if (!error)
                        {
                          self->ReadPayload();
@@ -60,7 +63,8 @@ private:
     }
     payload_.assign(static_cast<std::size_t>(*size), 0);
     asio::async_read(socket_, asio::buffer(payload_),
-                     [self = shared_from_this()](const asio::error_code& error, std::size_t) {
+                     [self = shared_from_this()](const asio::error_code& error, std::size_t)
+                     {
                        if (!error)
                        {
                          self->Handle(rcon::Decode(self->payload_));
@@ -113,7 +117,8 @@ private:
   void WriteNext()
   {
     asio::async_write(socket_, asio::buffer(outgoing_.front()),
-                      [self = shared_from_this()](const asio::error_code& error, std::size_t) {
+                      [self = shared_from_this()](const asio::error_code& error, std::size_t)
+                      {
                         if (error)
                         {
                           return;
@@ -166,13 +171,15 @@ std::uint16_t RconServer::Port() const
 
 void RconServer::Accept()
 {
-  acceptor_.async_accept([this](const asio::error_code& error, tcp::socket socket) {
-    if (error)
-    {
-      return;
-    }
-    std::make_shared<RconClient>(std::move(socket), password_, diagnostics_)->Start();
-    Accept();
-  });
+  acceptor_.async_accept(
+      [this](const asio::error_code& error, tcp::socket socket)
+      {
+        if (error)
+        {
+          return;
+        }
+        std::make_shared<RconClient>(std::move(socket), password_, diagnostics_)->Start();
+        Accept();
+      });
 }
 } // namespace devserver

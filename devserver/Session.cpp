@@ -44,8 +44,7 @@ ParsedLine Parse(const std::string& line)
   return parsed;
 }
 
-template <class T>
-T ParseNumber(const std::string& text, const std::string& what)
+template <class T> T ParseNumber(const std::string& text, const std::string& what)
 {
   T value{};
   const auto* end = text.data() + text.size();
@@ -124,13 +123,20 @@ std::string Bool(bool value)
 } // namespace
 
 const std::map<std::string, Session::Handler> Session::Handlers = {
-    {"class", &Session::DefineClass},   {"spawn", &Session::Spawn},
-    {"container", &Session::Container}, {"kill", &Session::Kill},
-    {"drop", &Session::Drop},           {"show", &Session::Show},
-    {"time", &Session::Time},           {"advance", &Session::Advance},
-    {"config-write", &Session::ConfigWrite}, {"config-file", &Session::ConfigFile},
-    {"config-remove", &Session::ConfigRemove}, {"load", &Session::Load},
-    {"unload", &Session::Unload},       {"console", &Session::Console},
+    {"class", &Session::DefineClass},
+    {"spawn", &Session::Spawn},
+    {"container", &Session::Container},
+    {"kill", &Session::Kill},
+    {"drop", &Session::Drop},
+    {"show", &Session::Show},
+    {"time", &Session::Time},
+    {"advance", &Session::Advance},
+    {"config-write", &Session::ConfigWrite},
+    {"config-file", &Session::ConfigFile},
+    {"config-remove", &Session::ConfigRemove},
+    {"load", &Session::Load},
+    {"unload", &Session::Unload},
+    {"console", &Session::Console},
     {"rcon", &Session::Rcon},
 };
 
@@ -141,21 +147,26 @@ Session::Session(SessionConfig config, std::ostream& out) : config_(std::move(co
   devhost::SetServerDirectory(config_.ServerDirectory.string());
   // Flushed line by line: over RCON the session is driven from outside, and
   // whoever watches the output must see each line as it happens.
-  devhost::SetLogListener(
-      [this](const std::string& line) { out_ << "log " << line << '\n' << std::flush; });
-  devhost::SetMessageListener([this](const devhost::DeliveredMessage& message) {
-    std::string line = fmt::format("message {} r={} g={} b={} a={} text={}", message.Player,
-                                   Number(message.Colour.R), Number(message.Colour.G),
-                                   Number(message.Colour.B), Number(message.Colour.A),
-                                   Quoted(message.Text));
-    out_ << (config_.Colour ? InColour(line, message.Colour) : line) << '\n' << std::flush;
-  });
-  rcon_ = devhost::OpenRconConnection([this](const devhost::RconReply& reply) {
-    out_ << fmt::format("rcon-reply id={} type={} body={}", reply.Id, reply.Type,
-                        Quoted(reply.Body))
-         << '\n'
-         << std::flush;
-  });
+  devhost::SetLogListener([this](const std::string& line)
+                          { out_ << "log " << line << '\n'
+                                 << std::flush; });
+  devhost::SetMessageListener(
+      [this](const devhost::DeliveredMessage& message)
+      {
+        std::string line =
+            fmt::format("message {} r={} g={} b={} a={} text={}", message.Player,
+                        Number(message.Colour.R), Number(message.Colour.G),
+                        Number(message.Colour.B), Number(message.Colour.A), Quoted(message.Text));
+        out_ << (config_.Colour ? InColour(line, message.Colour) : line) << '\n' << std::flush;
+      });
+  rcon_ = devhost::OpenRconConnection(
+      [this](const devhost::RconReply& reply)
+      {
+        out_ << fmt::format("rcon-reply id={} type={} body={}", reply.Id, reply.Type,
+                            Quoted(reply.Body))
+             << '\n'
+             << std::flush;
+      });
 }
 
 Session::~Session()
@@ -210,7 +221,8 @@ void Session::DefineClass(const Words& words, const std::string& /*rest*/)
     throw CommandError("class '" + words[0] + "' already exists");
   }
   const auto corpse = ParseNumber<float>(options["corpse"], "corpse");
-  const auto tamed = options.count("tamed") != 0 ? ParseNumber<float>(options["tamed"], "tamed") : 0.0F;
+  const auto tamed =
+      options.count("tamed") != 0 ? ParseNumber<float>(options["tamed"], "tamed") : 0.0F;
   devhost::DefineClass(words[0], kind, corpse, tamed);
   out_ << fmt::format("class {} kind={} CorpseLifespan={} TamedCorpseLifespan={}", words[0],
                       KindName(kind), Number(corpse),
@@ -236,7 +248,8 @@ void Session::Spawn(const Words& words, const std::string& /*rest*/)
     throw CommandError("no class '" + words[1] + "'");
   }
   Claim(words[0]);
-  const auto team = options.count("team") != 0 ? ParseNumber<std::int32_t>(options["team"], "team") : 0;
+  const auto team =
+      options.count("team") != 0 ? ParseNumber<std::int32_t>(options["team"], "team") : 0;
   characters_[words[0]] = devhost::SpawnCharacter(words[0], sim_class, team);
   out_ << fmt::format("spawned {} class={} kind={} team={}", words[0], words[1],
                       KindName(sim_class->Kind), team)

@@ -91,35 +91,40 @@ int RunScript(devserver::Session& session, const std::string& script)
 int RunInteractive(devserver::Session& session, asio::io_context& io)
 {
   const bool terminal = isatty(STDIN_FILENO) != 0;
-  const auto prompt = [terminal] {
+  const auto prompt = [terminal]
+  {
     if (terminal)
     {
       std::cout << "> " << std::flush;
     }
   };
   auto guard = asio::make_work_guard(io);
-  std::thread reader([&] {
-    prompt();
-    for (std::string line; std::getline(std::cin, line);)
-    {
-      std::promise<void> done;
-      asio::post(io, [&] {
-        try
+  std::thread reader(
+      [&]
+      {
+        prompt();
+        for (std::string line; std::getline(std::cin, line);)
         {
-          session.Run(line);
+          std::promise<void> done;
+          asio::post(io,
+                     [&]
+                     {
+                       try
+                       {
+                         session.Run(line);
+                       }
+                       catch (const std::exception& error)
+                       {
+                         std::cout << "error: " << error.what() << '\n';
+                       }
+                       std::cout.flush();
+                       done.set_value();
+                     });
+          done.get_future().wait();
+          prompt();
         }
-        catch (const std::exception& error)
-        {
-          std::cout << "error: " << error.what() << '\n';
-        }
-        std::cout.flush();
-        done.set_value();
+        asio::post(io, [&] { io.stop(); });
       });
-      done.get_future().wait();
-      prompt();
-    }
-    asio::post(io, [&] { io.stop(); });
-  });
   io.run();
   reader.join();
   return 0;

@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 
 const fs::path& ServerDirectory()
 {
-  static const fs::path directory = [] {
+  static const fs::path directory = []
+  {
     const fs::path root = fs::temp_directory_path() /
                           ("ashgrove-fuzz-" + std::to_string(static_cast<long>(::getpid())));
     fs::create_directories(root / "ArkApi" / "Plugins" / "Ashgrove");

@@ -17,8 +17,7 @@ public:
   ASAAPI_API explicit FString(const char* utf8);
   ASAAPI_API explicit FString(const wchar_t* text);
 
-  FString(FString&& other) noexcept
-      : Data(other.Data), Count(other.Count), Capacity(other.Capacity)
+  FString(FString&& other) noexcept : Data(other.Data), Count(other.Count), Capacity(other.Capacity)
   {
     other.Data = nullptr;
     other.Count = 0;

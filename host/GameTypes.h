@@ -17,16 +17,14 @@ class APrimalStructureItemContainer;
 class RCONClientConnection;
 struct FDamageEvent;
 
-template <class T>
-struct TSubclassOf
+template <class T> struct TSubclassOf
 {
   UClass* Class = nullptr;
 };
 
 namespace UE::Math
 {
-template <class T>
-struct TVector
+template <class T> struct TVector
 {
   T X{};
   T Y{};

@@ -19,8 +19,7 @@ namespace
 {
 constexpr const char* ReloadCommandName = "Ashgrove.Reload";
 
-template <class Function>
-void* AsDetour(Function function)
+template <class Function> void* AsDetour(Function function)
 {
   return reinterpret_cast<void*>(function);
 }

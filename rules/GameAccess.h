@@ -10,8 +10,7 @@
 // (or yields the fallback) instead of touching memory nobody handed us.
 namespace GameAccess
 {
-template <class T>
-bool ReadMember(const void* object, const std::string& name, T& value)
+template <class T> bool ReadMember(const void* object, const std::string& name, T& value)
 {
   const std::uint64_t address = GetAddress(object, name);
   if (address == 0)
@@ -22,8 +21,7 @@ bool ReadMember(const void* object, const std::string& name, T& value)
   return true;
 }
 
-template <class T>
-void WriteMember(const void* object, const std::string& name, T value)
+template <class T> void WriteMember(const void* object, const std::string& name, T value)
 {
   const std::uint64_t address = GetAddress(object, name);
   if (address != 0)

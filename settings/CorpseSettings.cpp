@@ -52,8 +52,7 @@ CorpseSettingsValues ReadSettings(const nlohmann::json& document, const std::str
   values.playersBodiesAffected = document.value("playersBodiesAffected", false);
   values.tamedCorpseDecayTime = ReadDuration(document, "tamedCorpseDecayTime", 1800, file_text);
   values.wildCorpseDecayTime = ReadDuration(document, "wildCorpseDecayTime", 300, file_text);
-  values.playersBodiesDecayTime =
-      ReadDuration(document, "playersBodiesDecayTime", 1800, file_text);
+  values.playersBodiesDecayTime = ReadDuration(document, "playersBodiesDecayTime", 1800, file_text);
   return values;
 }
 } // namespace

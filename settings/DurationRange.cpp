@@ -89,7 +89,8 @@ bool FitsDuration(const json& member)
 {
   if (member.is_number_unsigned())
   {
-    return member.get<json::number_unsigned_t>() <= static_cast<json::number_unsigned_t>(HighestDuration);
+    return member.get<json::number_unsigned_t>() <=
+           static_cast<json::number_unsigned_t>(HighestDuration);
   }
   if (member.is_number_integer())
   {

@@ -78,7 +78,8 @@ TEST_P(DeathRules, WriteExactlyTheConfiguredLifespanAndFlag)
   SimCharacter* body = devhost::SpawnCharacter("victim", sim_class, team);
   // The flag starts opposite to what an affected death writes, so both a
   // missing and a wrong write show.
-  const std::uint32_t before = kind == CharacterKind::Player ? (body->Flags | FlagBit) : body->Flags;
+  const std::uint32_t before =
+      kind == CharacterKind::Player ? (body->Flags | FlagBit) : body->Flags;
   body->Flags = before;
 
   const auto outcome = devhost::Kill(body);
@@ -98,19 +99,19 @@ std::string DeathCaseName(const ::testing::TestParamInfo<DeathCase>& test)
 {
   const auto [kind, team, switch_bits] = test.param;
   const char* kinds[] = {"Player", "Dino", "Other"};
-  std::string team_name = team < 0 ? "Minus" + std::to_string(-static_cast<std::int64_t>(team))
-                                   : std::to_string(team);
+  std::string team_name =
+      team < 0 ? "Minus" + std::to_string(-static_cast<std::int64_t>(team)) : std::to_string(team);
   return std::string(kinds[static_cast<int>(kind)]) + "_Team" + team_name + "_Switches" +
          std::to_string(switch_bits);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     KindsTeamsSwitches, DeathRules,
-    ::testing::Combine(::testing::Values(CharacterKind::Player, CharacterKind::Dino,
-                                         CharacterKind::Other),
-                       ::testing::Values(50000, 50001, 0, -1, std::numeric_limits<std::int32_t>::min(),
-                                         std::numeric_limits<std::int32_t>::max()),
-                       ::testing::Range(0, 8)),
+    ::testing::Combine(
+        ::testing::Values(CharacterKind::Player, CharacterKind::Dino, CharacterKind::Other),
+        ::testing::Values(50000, 50001, 0, -1, std::numeric_limits<std::int32_t>::min(),
+                          std::numeric_limits<std::int32_t>::max()),
+        ::testing::Range(0, 8)),
     DeathCaseName);
 
 struct DurationCase
@@ -153,7 +154,8 @@ class DeathHandler : public PluginTest
 protected:
   SimCharacter* Spawn(CharacterKind kind, std::int32_t team)
   {
-    auto* sim_class = devhost::DefineClass("Class" + std::to_string(classes_++), kind, 100.0F, 200.0F);
+    auto* sim_class =
+        devhost::DefineClass("Class" + std::to_string(classes_++), kind, 100.0F, 200.0F);
     return devhost::SpawnCharacter("c", sim_class, team);
   }
 
@@ -232,7 +234,8 @@ TEST_F(DeathHandler, PassesEveryArgumentAndTheResultOnUnchanged)
 
 // Every name the handler may resolve, hidden in turn: the death still
 // happens and nothing is written through a lookup that failed.
-class DeathWithUnresolvedName : public DeathHandler, public ::testing::WithParamInterface<std::string>
+class DeathWithUnresolvedName : public DeathHandler,
+                                public ::testing::WithParamInterface<std::string>
 {
 };
 
@@ -257,13 +260,14 @@ TEST_P(DeathWithUnresolvedName, StillReachesTheGame)
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, DeathWithUnresolvedName,
-    ::testing::Values(GameNames::IsShooterCharacter, GameNames::IsPrimalDino,
-                      GameNames::TargetingTeam, GameNames::IgnoreCorpseDecompositionMultipliers,
-                      GameNames::CorpseLifespan, GameNames::TamedCorpseLifespan,
-                      GameNames::CorpseLifespanNonRelevant),
-    [](const auto& test) { return testsupport::TestName(test.param); });
+INSTANTIATE_TEST_SUITE_P(Names, DeathWithUnresolvedName,
+                         ::testing::Values(GameNames::IsShooterCharacter, GameNames::IsPrimalDino,
+                                           GameNames::TargetingTeam,
+                                           GameNames::IgnoreCorpseDecompositionMultipliers,
+                                           GameNames::CorpseLifespan,
+                                           GameNames::TamedCorpseLifespan,
+                                           GameNames::CorpseLifespanNonRelevant),
+                         [](const auto& test) { return testsupport::TestName(test.param); });
 
 TEST_F(DeathHandler, ABitFieldThatDoesNotFitItsWordIsLeftAlone)
 {

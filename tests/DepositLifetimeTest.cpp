@@ -164,12 +164,12 @@ TEST_P(DepositWithUnresolvedName, PassesTheRequestedTimeThrough)
   EXPECT_EQ(DestroyTimeFor(wild->Inventory), Requested);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, DepositWithUnresolvedName,
-    ::testing::Values(GameNames::OwnerPrivate, GameNames::IsPrimalCharacter, GameNames::IsDead,
-                      GameNames::TimeSeconds, GameNames::ClassPrivate, GameNames::GetDefaultObject,
-                      GameNames::TargetingTeam, GameNames::CorpseLifespan),
-    [](const auto& test) { return testsupport::TestName(test.param); });
+INSTANTIATE_TEST_SUITE_P(Names, DepositWithUnresolvedName,
+                         ::testing::Values(GameNames::OwnerPrivate, GameNames::IsPrimalCharacter,
+                                           GameNames::IsDead, GameNames::TimeSeconds,
+                                           GameNames::ClassPrivate, GameNames::GetDefaultObject,
+                                           GameNames::TargetingTeam, GameNames::CorpseLifespan),
+                         [](const auto& test) { return testsupport::TestName(test.param); });
 
 TEST_F(DepositLifetime, ATamedCreatureWhoseClassLacksTheTamedLifespanUsesItsCorpseLifespan)
 {

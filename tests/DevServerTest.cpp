@@ -54,9 +54,9 @@ protected:
 
 TEST_F(DevServerSession, PlaysADeathAndShowsTheBody)
 {
-  const auto printed = Run({"load", "class Rex dino corpse=400 tamed=900.5", "time 10.5",
-                            "spawn rex Rex team=50001", "  # a comment", "", "kill rex",
-                            "show rex", "kill rex"});
+  const auto printed =
+      Run({"load", "class Rex dino corpse=400 tamed=900.5", "time 10.5", "spawn rex Rex team=50001",
+           "  # a comment", "", "kill rex", "show rex", "kill rex"});
   const std::vector<std::string> expected = {
       "loaded",
       "class Rex kind=dino CorpseLifespan=400 TamedCorpseLifespan=900.5",
@@ -84,9 +84,8 @@ TEST_F(DevServerSession, MembersAKindLacksShowAsDashes)
 TEST_F(DevServerSession, ConsoleAndRconAnswersAreQuotedAndEscaped)
 {
   Run({"load"});
-  const auto printed =
-      Run({"config-write {\"a\": \"x\\\\", "console admin Ashgrove.Reload", "rcon Ashgrove.Reload",
-           "console - Nope", "rcon Nope"});
+  const auto printed = Run({"config-write {\"a\": \"x\\\\", "console admin Ashgrove.Reload",
+                            "rcon Ashgrove.Reload", "console - Nope", "rcon Nope"});
   ASSERT_EQ(printed.size(), 7U);
   EXPECT_EQ(printed[0], "config-written bytes=10");
   EXPECT_EQ(printed[1], "message admin r=1 g=0 b=0 a=1 text=\"Failed to reload config\"");
@@ -131,8 +130,8 @@ TEST(DevServerOutput, QuotesAndNumbers)
 TEST(RconPacket, EncodesAndDecodesTheWireFormat)
 {
   const auto bytes = devserver::rcon::Encode({-1, 2, "caf\xC3\xA9"});
-  const std::vector<unsigned char> expected = {15, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0,
-                                               'c', 'a', 'f', 0xC3, 0xA9, 0, 0};
+  const std::vector<unsigned char> expected = {15, 0, 0,   0,   0xFF, 0xFF, 0xFF, 0xFF, 2, 0,
+                                               0,  0, 'c', 'a', 'f',  0xC3, 0xA9, 0,    0};
   EXPECT_EQ(bytes, expected);
   const auto packet = devserver::rcon::Decode({bytes.begin() + 4, bytes.end()});
   EXPECT_EQ(packet.Id, -1);
@@ -142,10 +141,11 @@ TEST(RconPacket, EncodesAndDecodesTheWireFormat)
 
 TEST(RconPacket, SizesOutsideTheProtocolsBoundsAreRefused)
 {
-  const auto size = [](std::uint32_t value) {
-    const unsigned char header[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8U),
-                                     static_cast<unsigned char>(value >> 16U),
-                                     static_cast<unsigned char>(value >> 24U)};
+  const auto size = [](std::uint32_t value)
+  {
+    const unsigned char header[4] = {
+        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8U),
+        static_cast<unsigned char>(value >> 16U), static_cast<unsigned char>(value >> 24U)};
     return devserver::rcon::ReadSize(header);
   };
   EXPECT_EQ(size(10), 10);

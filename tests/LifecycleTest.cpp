@@ -46,16 +46,11 @@ TEST_F(PluginTest, InitAndUnloadCallTheHostInOrder)
   devhost::ClearHostCalls();
   LoadPlugin();
   const std::vector<std::string> init = {
-      "GetLogSinks",
-      "GetCurrentDir",
-      "GetHooks",
-      "InstallDetour " + GameNames::Die,
-      "GetHooks",
-      "InstallDetour " + GameNames::DropInventoryDeposit,
-      "GetCommands",
-      "RegisterConsoleCommand Ashgrove.Reload",
-      "GetCommands",
-      "RegisterRconCommand Ashgrove.Reload",
+      "GetLogSinks", "GetCurrentDir",
+      "GetHooks",    "InstallDetour " + GameNames::Die,
+      "GetHooks",    "InstallDetour " + GameNames::DropInventoryDeposit,
+      "GetCommands", "RegisterConsoleCommand Ashgrove.Reload",
+      "GetCommands", "RegisterRconCommand Ashgrove.Reload",
   };
   EXPECT_EQ(devhost::HostCalls(), init);
   EXPECT_TRUE(devhost::DetourInstalled(GameNames::Die));
@@ -66,14 +61,10 @@ TEST_F(PluginTest, InitAndUnloadCallTheHostInOrder)
   devhost::ClearHostCalls();
   plugin_->Unload();
   const std::vector<std::string> unload = {
-      "GetHooks",
-      "RemoveDetour " + GameNames::Die,
-      "GetHooks",
-      "RemoveDetour " + GameNames::DropInventoryDeposit,
-      "GetCommands",
-      "UnregisterConsoleCommand Ashgrove.Reload",
-      "GetCommands",
-      "UnregisterRconCommand Ashgrove.Reload",
+      "GetHooks",    "RemoveDetour " + GameNames::Die,
+      "GetHooks",    "RemoveDetour " + GameNames::DropInventoryDeposit,
+      "GetCommands", "UnregisterConsoleCommand Ashgrove.Reload",
+      "GetCommands", "UnregisterRconCommand Ashgrove.Reload",
   };
   EXPECT_EQ(devhost::HostCalls(), unload);
   EXPECT_FALSE(devhost::DetourInstalled(GameNames::Die));
@@ -119,7 +110,8 @@ TEST_P(FailedInit, InstallsNothingLogsNothingAndStillUnloadsCleanly)
   plugin_->Unload();
   const auto removals = devhost::HostCalls();
   EXPECT_EQ(std::count_if(removals.begin(), removals.end(),
-                          [](const std::string& c) { return c.find("Remove") == 0 || c.find("Unregister") == 0; }),
+                          [](const std::string& c)
+                          { return c.find("Remove") == 0 || c.find("Unregister") == 0; }),
             4);
 }
 
@@ -174,7 +166,8 @@ TEST_F(PluginTest, AFailedReloadLogsOneLineInTheChannelsPattern)
   ASSERT_EQ(log.size(), 1U);
   const std::string tail = " [Ashgrove][error] Can't open config.json";
   EXPECT_TRUE(log[0] == LocalStamp(before) + tail || log[0] == LocalStamp(after) + tail) << log[0];
-  EXPECT_TRUE(std::regex_match(log[0], std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Ashgrove\]\[error\] .*)")));
+  EXPECT_TRUE(
+      std::regex_match(log[0], std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Ashgrove\]\[error\] .*)")));
 }
 
 TEST(PluginLogInstance, ConcurrentFirstAccessYieldsOneInstance)
@@ -184,12 +177,14 @@ TEST(PluginLogInstance, ConcurrentFirstAccessYieldsOneInstance)
   std::atomic<bool> go{false};
   for (std::size_t i = 0; i < seen.size(); ++i)
   {
-    threads.emplace_back([&, i] {
-      while (!go.load())
-      {
-      }
-      seen[i] = &PluginLog::Get();
-    });
+    threads.emplace_back(
+        [&, i]
+        {
+          while (!go.load())
+          {
+          }
+          seen[i] = &PluginLog::Get();
+        });
   }
   go = true;
   for (auto& thread : threads)

@@ -61,8 +61,8 @@ protected:
 TEST_F(LoadCycles, LeaveNothingOfThePluginBehind)
 {
   std::vector<devhost::RconReply> replies;
-  RCONClientConnection* connection =
-      devhost::OpenRconConnection([&](const devhost::RconReply& reply) { replies.push_back(reply); });
+  RCONClientConnection* connection = devhost::OpenRconConnection(
+      [&](const devhost::RconReply& reply) { replies.push_back(reply); });
   for (int cycle = 0; cycle < Cycles && !HasFatalFailure(); ++cycle)
   {
     PlayOneCycle(connection, cycle);

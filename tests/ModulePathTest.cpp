@@ -29,7 +29,8 @@ protected:
     fs::remove_all(folder_, ignored);
   }
 
-  fs::path folder_ = testsupport::ProgramDirectory() / fs::path(u8"plugins-\u00c6r\u00f8-\u4e16\u754c");
+  fs::path folder_ =
+      testsupport::ProgramDirectory() / fs::path(u8"plugins-\u00c6r\u00f8-\u4e16\u754c");
 };
 
 TEST_F(ModulePath, IsThePluginsOwnFileEvenUnderANonAsciiFolder)
@@ -47,7 +48,8 @@ TEST_F(ModulePath, IsThePluginsOwnFileEvenUnderANonAsciiFolder)
   const fs::path reported(std::u8string(lookups[0].begin(), lookups[0].end()));
   EXPECT_TRUE(reported.is_absolute()) << lookups[0];
   EXPECT_TRUE(fs::equivalent(reported, copy)) << lookups[0];
-  EXPECT_NE(lookups[0].find("plugins-\xC3\x86r\xC3\xB8-\xE4\xB8\x96\xE7\x95\x8C"), std::string::npos)
+  EXPECT_NE(lookups[0].find("plugins-\xC3\x86r\xC3\xB8-\xE4\xB8\x96\xE7\x95\x8C"),
+            std::string::npos)
       << lookups[0];
   const auto messages = devhost::DeliveredMessages();
   ASSERT_EQ(messages.size(), 1U);

@@ -29,17 +29,21 @@ protected:
     PluginTest::SetUp();
     server_.WriteConfig(ConfigText(false, true, false, 1800, 60, 1800));
     LoadPlugin();
-    devhost::SetMessageListener([this](const devhost::DeliveredMessage& message) {
-      events_.push_back("message " + message.Player + " " + message.Text);
-    });
-    devhost::SetLogListener([this](const std::string& line) {
-      const auto tail = line.find("] ");
-      events_.push_back("log " + line.substr(tail == std::string::npos ? 0 : tail + 2));
-    });
-    connection_ = devhost::OpenRconConnection([this](const devhost::RconReply& reply) {
-      replies_.push_back(reply);
-      events_.push_back("reply " + reply.Body);
-    });
+    devhost::SetMessageListener(
+        [this](const devhost::DeliveredMessage& message)
+        { events_.push_back("message " + message.Player + " " + message.Text); });
+    devhost::SetLogListener(
+        [this](const std::string& line)
+        {
+          const auto tail = line.find("] ");
+          events_.push_back("log " + line.substr(tail == std::string::npos ? 0 : tail + 2));
+        });
+    connection_ = devhost::OpenRconConnection(
+        [this](const devhost::RconReply& reply)
+        {
+          replies_.push_back(reply);
+          events_.push_back("reply " + reply.Body);
+        });
   }
 
   void TearDown() override
@@ -50,7 +54,8 @@ protected:
 
   void Console(const std::string& player, const std::string& line)
   {
-    ASSERT_TRUE(devhost::RunConsoleCommand(player.empty() ? nullptr : devhost::Player(player), line));
+    ASSERT_TRUE(
+        devhost::RunConsoleCommand(player.empty() ? nullptr : devhost::Player(player), line));
   }
 
   void Rcon(std::int32_t id, const std::string& line)
@@ -167,7 +172,8 @@ TEST_P(ReloadFailure, RconLogsTheErrorThenRepliesWithIt)
 {
   WriteFailingFile();
   Rcon(9, "Ashgrove.Reload");
-  EXPECT_EQ(events_, (std::vector<std::string>{"log " + GetParam().Error, "reply " + GetParam().Error}));
+  EXPECT_EQ(events_,
+            (std::vector<std::string>{"log " + GetParam().Error, "reply " + GetParam().Error}));
   ASSERT_EQ(replies_.size(), 1U);
   EXPECT_EQ(replies_[0].Id, 9);
   EXPECT_EQ(replies_[0].Type, 0);

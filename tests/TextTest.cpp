@@ -32,7 +32,8 @@ TEST_P(TextConversion, RoundTripsThroughFString)
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, TextConversion,
-    ::testing::Values(TextCase{"Empty", "", L""}, TextCase{"Ascii", "Reloaded config", L"Reloaded config"},
+    ::testing::Values(TextCase{"Empty", "", L""},
+                      TextCase{"Ascii", "Reloaded config", L"Reloaded config"},
                       TextCase{"Latin", "C:\\Serveur\\caf\xC3\xA9", L"C:\\Serveur\\caf\u00e9"},
                       TextCase{"Cjk", "\xE4\xB8\x96\xE7\x95\x8C", L"\u4e16\u754c"},
                       TextCase{"BeyondTheBasicPlane", "\xF0\x9F\xA6\x96", L"\U0001F996"}),
@@ -40,11 +41,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TextConversion, MalformedUtf8BecomesReplacementCharacters)
 {
-  EXPECT_EQ(devhost::WideFromUtf8("a\xFF" "b"), L"a\uFFFDb");
-  EXPECT_EQ(devhost::WideFromUtf8("\xC3"), L"\uFFFD");               // cut short
-  EXPECT_EQ(devhost::WideFromUtf8("\xC0\xAF"), L"\uFFFD");           // overlong
-  EXPECT_EQ(devhost::WideFromUtf8("\xED\xA0\x80"), L"\uFFFD");       // surrogate
-  EXPECT_EQ(devhost::WideFromUtf8("\xF4\x90\x80\x80"), L"\uFFFD");   // above U+10FFFF
+  EXPECT_EQ(devhost::WideFromUtf8("a\xFF"
+                                  "b"),
+            L"a\uFFFDb");
+  EXPECT_EQ(devhost::WideFromUtf8("\xC3"), L"\uFFFD");             // cut short
+  EXPECT_EQ(devhost::WideFromUtf8("\xC0\xAF"), L"\uFFFD");         // overlong
+  EXPECT_EQ(devhost::WideFromUtf8("\xED\xA0\x80"), L"\uFFFD");     // surrogate
+  EXPECT_EQ(devhost::WideFromUtf8("\xF4\x90\x80\x80"), L"\uFFFD"); // above U+10FFFF
 }
 
 TEST(FStringStorage, MovingKeepsTheStorageAndEmptiesTheSource)

@@ -71,7 +71,8 @@ public:
     Commands().Console[CommandKey(Utf8(name))] = callback;
   }
 
-  void RegisterRconCommand(const FString& name, const AsaApi::RconCommandCallback& callback) override
+  void RegisterRconCommand(const FString& name,
+                           const AsaApi::RconCommandCallback& callback) override
   {
     Journal("RegisterRconCommand " + Utf8(name));
     Commands().Rcon[CommandKey(Utf8(name))] = callback;

@@ -33,8 +33,7 @@ using detail::MemberInfo;
 using detail::ObjectType;
 using detail::State;
 
-template <class T>
-std::uint64_t AddressOf(T& member)
+template <class T> std::uint64_t AddressOf(T& member)
 {
   return reinterpret_cast<std::uint64_t>(&member);
 }
@@ -47,9 +46,12 @@ SimCharacter& AsSimCharacter(void* object)
 Layout CharacterLayout()
 {
   Layout layout;
-  layout[GameNames::TargetingTeam] = {[](void* o) { return AddressOf(AsSimCharacter(o).TargetingTeam); }};
-  layout[GameNames::ClassPrivate] = {[](void* o) { return AddressOf(AsSimCharacter(o).ClassPrivate); }};
-  layout[GameNames::CorpseLifespan] = {[](void* o) { return AddressOf(AsSimCharacter(o).CorpseLifespan); }};
+  layout[GameNames::TargetingTeam] = {[](void* o)
+                                      { return AddressOf(AsSimCharacter(o).TargetingTeam); }};
+  layout[GameNames::ClassPrivate] = {[](void* o)
+                                     { return AddressOf(AsSimCharacter(o).ClassPrivate); }};
+  layout[GameNames::CorpseLifespan] = {[](void* o)
+                                       { return AddressOf(AsSimCharacter(o).CorpseLifespan); }};
   layout[GameNames::IgnoreCorpseDecompositionMultipliers] = {
       [](void* o) { return AddressOf(AsSimCharacter(o).Flags); }, true, IgnoreDecompositionBit};
   return layout;
@@ -59,7 +61,8 @@ Layout CharacterLayout()
 const Layout& LayoutFor(CharacterKind kind)
 {
   static const Layout plain = CharacterLayout();
-  static const Layout creature = [] {
+  static const Layout creature = []
+  {
     Layout layout = CharacterLayout();
     layout[GameNames::TamedCorpseLifespan] = {
         [](void* o) { return AddressOf(AsSimCharacter(o).TamedCorpseLifespan); }};
@@ -72,17 +75,17 @@ const Layout& LayoutFor(CharacterKind kind)
 
 const Layout& InventoryLayout()
 {
-  static const Layout layout = {
-      {GameNames::OwnerPrivate,
-       MemberInfo{[](void* o) { return AddressOf(static_cast<SimInventory*>(o)->OwnerPrivate); }}}};
+  static const Layout layout = {{GameNames::OwnerPrivate, MemberInfo{[](void* o) {
+                                   return AddressOf(static_cast<SimInventory*>(o)->OwnerPrivate);
+                                 }}}};
   return layout;
 }
 
 const Layout& WorldLayout()
 {
-  static const Layout layout = {
-      {GameNames::TimeSeconds,
-       MemberInfo{[](void* o) { return AddressOf(static_cast<SimWorld*>(o)->TimeSeconds); }}}};
+  static const Layout layout = {{GameNames::TimeSeconds, MemberInfo{[](void* o) {
+                                   return AddressOf(static_cast<SimWorld*>(o)->TimeSeconds);
+                                 }}}};
   return layout;
 }
 
@@ -275,9 +278,8 @@ DeathOutcome Kill(SimCharacter* character)
   {
     // As the game does: the body's inventory becomes a deposit that lasts as
     // long as a corpse would by default.
-    outcome.DepositDestroyTime =
-        DropInventory(character->Inventory,
-                      World().TimeSeconds + static_cast<double>(character->CorpseLifespan));
+    outcome.DepositDestroyTime = DropInventory(
+        character->Inventory, World().TimeSeconds + static_cast<double>(character->CorpseLifespan));
   }
   return outcome;
 }

@@ -52,8 +52,7 @@ void FreeMemory(void* storage)
   std::free(storage);
 }
 
-template <std::size_t N>
-void CopyBounded(wchar_t (&target)[N], const FString& text)
+template <std::size_t N> void CopyBounded(wchar_t (&target)[N], const FString& text)
 {
   std::wcsncpy(target, text.c_str(), N - 1);
   target[N - 1] = L'\0';

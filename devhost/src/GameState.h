@@ -62,8 +62,7 @@ void Register(const void* object, ObjectType type, const Layout* members);
 void Unregister(const void* object);
 
 // The object behind a pointer the game handed out, if it is of that type.
-template <class T>
-T* Find(const void* object, ObjectType type)
+template <class T> T* Find(const void* object, ObjectType type)
 {
   auto& objects = State().Objects;
   const auto found = objects.find(object);

@@ -22,8 +22,8 @@ struct DetourSlot
 
 DetourSlot& DieSlot()
 {
-  static DetourSlot slot{GameNames::Die, reinterpret_cast<void*>(&GameDie),
-                         {reinterpret_cast<void*>(&GameDie)}};
+  static DetourSlot slot{
+      GameNames::Die, reinterpret_cast<void*>(&GameDie), {reinterpret_cast<void*>(&GameDie)}};
   return slot;
 }
 

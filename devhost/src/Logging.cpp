@@ -72,7 +72,8 @@ struct Sinks
 
 Sinks& HostSinks()
 {
-  static Sinks sinks = [] {
+  static Sinks sinks = []
+  {
     Sinks made;
     made.Console = std::make_shared<spdlog::sinks::stderr_color_sink_mt>();
     made.Capture = std::make_shared<CaptureSink>();

@@ -29,7 +29,8 @@ const MemberInfo* FindMember(const void* object, const std::string& name)
 
 std::unordered_map<std::string, void*>& Functions()
 {
-  static std::unordered_map<std::string, void*> functions = [] {
+  static std::unordered_map<std::string, void*> functions = []
+  {
     std::unordered_map<std::string, void*> table;
     devhost::detail::RegisterGameFunctions(table);
     return table;

@@ -108,11 +108,11 @@ void AppendUtf8(std::string& out, char32_t value)
 // One scalar value from wide text; pairs surrogates where wchar_t is 16 bits.
 char32_t NextWide(std::wstring_view text, std::size_t& index)
 {
-  const auto unit = static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[index++]));
+  const auto unit =
+      static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[index++]));
   if (unit >= 0xD800 && unit <= 0xDBFF && index < text.size())
   {
-    const auto low =
-        static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[index]));
+    const auto low = static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[index]));
     if (low >= 0xDC00 && low <= 0xDFFF)
     {
       ++index;

@@ -1,6 +1,5 @@
 #include "support/PluginFixture.h"
 
-
 namespace testsupport
 {
 void PluginTest::SetUp()

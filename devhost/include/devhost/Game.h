@@ -52,8 +52,8 @@ struct SimCharacter
   SimClass* ClassPrivate = nullptr;
   std::int32_t TargetingTeam = 0;
   float CorpseLifespan = 0.0F;
-  float TamedCorpseLifespan = 0.0F;           // creatures only
-  float CorpseLifespanNonRelevant = 0.0F;     // creatures only
+  float TamedCorpseLifespan = 0.0F;       // creatures only
+  float CorpseLifespanNonRelevant = 0.0F; // creatures only
   std::uint32_t Flags = InitialFlagWord;
   bool Dead = false;
   SimInventory* Inventory = nullptr;
