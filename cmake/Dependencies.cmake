@@ -1,7 +1,13 @@
 # Third-party libraries, all from Debian's packages.
-if(WIN32)
+if(WIN32 AND CMAKE_CROSSCOMPILING)
   # Cross-building: the same Debian headers, used header-only.
   include(WindowsHeaderOnly)
+elseif(MSVC)
+  # A Windows developer's own packages (vcpkg or the like), header-only spdlog.
+  find_package(nlohmann_json 3.10 REQUIRED)
+  find_package(spdlog REQUIRED)
+  add_library(ashgrove_spdlog INTERFACE)
+  target_link_libraries(ashgrove_spdlog INTERFACE spdlog::spdlog_header_only)
 else()
   find_package(nlohmann_json 3.10 REQUIRED)
   find_package(spdlog REQUIRED)
