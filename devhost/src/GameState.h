@@ -91,16 +91,8 @@ inline void Trace(const char* kind, const std::string& name)
 // The game's own functions, as registered under their reflected names.
 void RegisterGameFunctions(std::unordered_map<std::string, void*>& functions);
 
-bool GameDie(APrimalCharacter* character, float damage, FDamageEvent& damage_event,
-             AController* killer, AActor* damage_causer);
-APrimalStructureItemContainer* GameDropInventoryDeposit(
-    UPrimalInventoryComponent* inventory, double destroy_at_time, bool do_preview,
-    bool ignore_inventory, TSubclassOf<APrimalStructureItemContainer> override_class,
-    APrimalStructureItemContainer* copy_structure, APrimalStructureItemContainer** deposit_out,
-    AActor* group_actor, FString override_name, FString dropped_by_name,
-    std::uint64_t dropped_by_player_id, float drop_inventory_deposit_time, bool use_physics,
-    int max_items, bool no_loot_items, UE::Math::TVector<double>& location, bool use_location,
-    bool set_on_ground, bool from_death, bool cannot_pick_up, bool is_visible);
+DieSignature GameDie;
+DropInventoryDepositSignature GameDropInventoryDeposit;
 
 // The current entries of the detourable functions: the installed detour, or
 // the game's own function when none is installed.

@@ -139,16 +139,8 @@ ASAAPI_API SimWorld& World();
 ASAAPI_API void SetWorldRunning(bool running);
 
 // The game's call sites: each goes through the host's detour table.
-ASAAPI_API bool CallDie(APrimalCharacter* character, float damage, FDamageEvent& damage_event,
-                        AController* killer, AActor* damage_causer);
-ASAAPI_API APrimalStructureItemContainer* CallDropInventoryDeposit(
-    UPrimalInventoryComponent* inventory, double destroy_at_time, bool do_preview,
-    bool ignore_inventory, TSubclassOf<APrimalStructureItemContainer> override_class,
-    APrimalStructureItemContainer* copy_structure, APrimalStructureItemContainer** deposit_out,
-    AActor* group_actor, FString override_name, FString dropped_by_name,
-    std::uint64_t dropped_by_player_id, float drop_inventory_deposit_time, bool use_physics,
-    int max_items, bool no_loot_items, UE::Math::TVector<double>& location, bool use_location,
-    bool set_on_ground, bool from_death, bool cannot_pick_up, bool is_visible);
+ASAAPI_API DieSignature CallDie;
+ASAAPI_API DropInventoryDepositSignature CallDropInventoryDeposit;
 
 // The game's everyday paths: a death (Die, then the body's inventory dropped
 // as a deposit) and a plain inventory drop with typical arguments.
