@@ -41,6 +41,26 @@ std::optional<float> DefaultLifespanFor(void* character, const void* default_obj
   return std::nullopt;
 }
 
+// A float lifespan cut toward zero; NaN has no whole seconds, and values
+// beyond the 32-bit range count as the nearest limit.
+std::optional<std::int32_t> WholeSeconds(float lifespan)
+{
+  if (std::isnan(lifespan))
+  {
+    return std::nullopt;
+  }
+  // 2^31 is exact as a float; everything at or above it is out of range.
+  if (lifespan >= 2147483648.0F)
+  {
+    return std::numeric_limits<std::int32_t>::max();
+  }
+  if (lifespan < -2147483648.0F)
+  {
+    return std::numeric_limits<std::int32_t>::min();
+  }
+  return static_cast<std::int32_t>(lifespan);
+}
+
 // The destroy time a deposit dropped from this inventory gets, or the one
 // the game asked for when the rule does not apply or cannot be worked out.
 double DepositDestroyTime(UPrimalInventoryComponent* inventory, double requested)
@@ -69,24 +89,6 @@ double DepositDestroyTime(UPrimalInventoryComponent* inventory, double requested
   return now + static_cast<double>(*seconds);
 }
 } // namespace
-
-std::optional<std::int32_t> WholeSeconds(float lifespan)
-{
-  if (std::isnan(lifespan))
-  {
-    return std::nullopt;
-  }
-  // 2^31 is exact as a float; everything at or above it is out of range.
-  if (lifespan >= 2147483648.0F)
-  {
-    return std::numeric_limits<std::int32_t>::max();
-  }
-  if (lifespan < -2147483648.0F)
-  {
-    return std::numeric_limits<std::int32_t>::min();
-  }
-  return static_cast<std::int32_t>(lifespan);
-}
 
 std::optional<std::int32_t> DefaultCorpseLifespan(APrimalCharacter* character)
 {

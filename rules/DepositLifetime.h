@@ -9,10 +9,6 @@
 // default; empty when the class or its default lifespan cannot be had.
 std::optional<std::int32_t> DefaultCorpseLifespan(APrimalCharacter* character);
 
-// A float lifespan cut toward zero; NaN has no whole seconds, and values
-// beyond the 32-bit range count as the nearest limit.
-std::optional<std::int32_t> WholeSeconds(float lifespan);
-
 // Detour on the game's DropInventoryDeposit: a dead character's deposit lasts
 // as long as its class's default corpse does, from now.
 DropInventoryDepositSignature OnDropInventoryDeposit;

@@ -21,7 +21,7 @@ template <class T> bool ReadMember(const void* object, const std::string& name, 
   return true;
 }
 
-template <class T> void WriteMember(const void* object, const std::string& name, T value)
+template <class T> void WriteMember(void* object, const std::string& name, T value)
 {
   const std::uint64_t address = GetAddress(object, name);
   if (address != 0)

@@ -77,6 +77,14 @@ protected:
   std::vector<devhost::RconReply> replies_;
 };
 
+void ExpectColour(const MessageColour& actual, const MessageColour& expected)
+{
+  EXPECT_EQ(actual.R, expected.R);
+  EXPECT_EQ(actual.G, expected.G);
+  EXPECT_EQ(actual.B, expected.B);
+  EXPECT_EQ(actual.A, expected.A);
+}
+
 bool SameFile(const std::string& a, const std::string& b)
 {
   std::error_code error;
@@ -89,10 +97,7 @@ TEST_F(ReloadCommand, ConsoleSuccessAnswersGreenAndLogsNothing)
   EXPECT_EQ(events_, (std::vector<std::string>{"message alice Reloaded config"}));
   const auto messages = devhost::DeliveredMessages();
   ASSERT_EQ(messages.size(), 1U);
-  EXPECT_EQ(messages[0].Colour.R, 0.0F);
-  EXPECT_EQ(messages[0].Colour.G, 1.0F);
-  EXPECT_EQ(messages[0].Colour.B, 0.0F);
-  EXPECT_EQ(messages[0].Colour.A, 1.0F);
+  ExpectColour(messages[0].Colour, {0.0F, 1.0F, 0.0F, 1.0F});
   EXPECT_TRUE(SameFile(messages[0].MessengerPath, testsupport::PluginPath()))
       << messages[0].MessengerPath;
 }
@@ -105,10 +110,7 @@ TEST_F(ReloadCommand, ConsoleFailureAnswersRedBeforeItLogs)
                                                "log " + MissingFile}));
   const auto messages = devhost::DeliveredMessages();
   ASSERT_EQ(messages.size(), 1U);
-  EXPECT_EQ(messages[0].Colour.R, 1.0F);
-  EXPECT_EQ(messages[0].Colour.G, 0.0F);
-  EXPECT_EQ(messages[0].Colour.B, 0.0F);
-  EXPECT_EQ(messages[0].Colour.A, 1.0F);
+  ExpectColour(messages[0].Colour, {1.0F, 0.0F, 0.0F, 1.0F});
 }
 
 TEST_F(ReloadCommand, ConsoleWithoutPlayerStillLooksUpTheMessengerAndLogsFailures)

@@ -1,5 +1,6 @@
 #include <map>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 #include "GameState.h"
@@ -25,8 +26,9 @@ struct Players
   std::map<std::string, std::unique_ptr<APlayerController>> ByName;
   std::vector<DeliveredMessage> Delivered;
   std::function<void(const DeliveredMessage&)> Listener;
-  std::vector<std::string> MessengerLookups;
 };
+
+constexpr std::string_view MessengerCall = "MessengerForPlugin ";
 
 Players& PlayerState()
 {
@@ -76,8 +78,7 @@ public:
   std::shared_ptr<PluginMessenger> MessengerForPlugin(const FString& plugin_path) override
   {
     const std::string path = Utf8(plugin_path);
-    Journal("MessengerForPlugin " + path);
-    PlayerState().MessengerLookups.push_back(path);
+    Journal(std::string(MessengerCall) + path);
     auto& messenger = messengers_[path];
     if (!messenger)
     {
@@ -95,7 +96,6 @@ void ResetApiUtils()
 {
   auto& players = PlayerState();
   players.Delivered.clear();
-  players.MessengerLookups.clear();
   players.Listener = nullptr;
 }
 } // namespace devhost::detail
@@ -143,6 +143,14 @@ void SetMessageListener(std::function<void(const DeliveredMessage&)> listener)
 
 std::vector<std::string> MessengerLookups()
 {
-  return detail::PlayerState().MessengerLookups;
+  std::vector<std::string> paths;
+  for (const std::string& call : HostCalls())
+  {
+    if (call.rfind(detail::MessengerCall, 0) == 0)
+    {
+      paths.push_back(call.substr(detail::MessengerCall.size()));
+    }
+  }
+  return paths;
 }
 } // namespace devhost

@@ -117,11 +117,17 @@ SimCharacter* NewCharacter(std::string name, SimClass* sim_class, CharacterKind 
   return character;
 }
 
-void EnsureWorldRegistered()
+void RegisterWorld(detail::GameState& state)
 {
-  detail::Register(&State().WorldObject, ObjectType::World, &WorldLayout());
+  state.Objects[&state.WorldObject] =
+      detail::ObjectRecord{ObjectType::World, &WorldLayout(), &state.WorldObject};
 }
 } // namespace
+
+detail::GameState::GameState()
+{
+  RegisterWorld(*this);
+}
 
 APrimalCharacter* AsCharacter(SimCharacter* character)
 {
@@ -223,12 +229,11 @@ void ResetGame()
   state.Trace.clear();
   state.LastDie = DieCall{};
   state.LastDeposit = DepositCall{};
-  EnsureWorldRegistered();
+  RegisterWorld(state);
 }
 
 SimWorld& World()
 {
-  EnsureWorldRegistered();
   return State().WorldObject;
 }
 

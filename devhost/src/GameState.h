@@ -39,8 +39,12 @@ struct ObjectRecord
   void* Object = nullptr;
 };
 
+// Everything the simulated game holds. The world exists from the start and
+// is always registered, so the hot path never has to register it.
 struct GameState
 {
+  GameState();
+
   std::vector<std::unique_ptr<SimClass>> Classes;
   std::vector<std::unique_ptr<SimCharacter>> Characters;
   std::vector<std::unique_ptr<SimContainer>> Containers;

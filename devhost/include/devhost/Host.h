@@ -46,7 +46,8 @@ ASAAPI_API std::string PlayerName(const APlayerController* player);
 ASAAPI_API std::vector<DeliveredMessage> DeliveredMessages();
 ASAAPI_API void ClearDeliveredMessages();
 ASAAPI_API void SetMessageListener(std::function<void(const DeliveredMessage&)> listener);
-// Paths the plugins asked MessengerForPlugin for, in order.
+// Paths the plugins asked MessengerForPlugin for, in order (read from the
+// host call journal, so ClearHostCalls forgets them too).
 ASAAPI_API std::vector<std::string> MessengerLookups();
 
 // RCON connections: each reply a plugin sends on one goes to its receiver.
