@@ -1,5 +1,9 @@
 # Reads a DLL's export table with objdump and expects exactly the plugin's
 # two entry points.
+if(NOT OBJDUMP)
+  message(FATAL_ERROR "x86_64-w64-mingw32-objdump not found; install the Debian package "
+                      "binutils-mingw-w64-x86-64")
+endif()
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")
