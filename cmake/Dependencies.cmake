@@ -3,11 +3,15 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   # Cross-building: the same Debian headers, used header-only.
   include(WindowsHeaderOnly)
 elseif(MSVC)
-  # A Windows developer's own packages (vcpkg or the like), header-only spdlog.
+  # A Windows developer's own packages (vcpkg or the like). The plugin puts
+  # formatters on the host's sinks; linked against the host's own compiled
+  # spdlog, their code lives in a DLL that outlives the plugin (see README).
   find_package(nlohmann_json 3.10 REQUIRED)
   find_package(spdlog REQUIRED)
+  set(ASHGROVE_SPDLOG_TARGET spdlog::spdlog CACHE STRING
+      "spdlog target the plugin links: the host's own compiled spdlog")
   add_library(ashgrove_spdlog INTERFACE)
-  target_link_libraries(ashgrove_spdlog INTERFACE spdlog::spdlog_header_only)
+  target_link_libraries(ashgrove_spdlog INTERFACE ${ASHGROVE_SPDLOG_TARGET})
 else()
   find_package(nlohmann_json 3.10 REQUIRED)
   find_package(spdlog REQUIRED)
