@@ -1,11 +1,10 @@
 #include "devserver/Session.h"
 
-#include <charconv>
+#include <cmath>
 #include <fstream>
 #include <iterator>
-#include <limits>
 #include <optional>
-#include <sstream>
+#include <system_error>
 
 #include <fmt/format.h>
 
@@ -17,73 +16,6 @@ namespace devserver
 namespace
 {
 using devhost::CharacterKind;
-
-struct ParsedLine
-{
-  std::string Command;
-  std::string Rest; // everything after the command, as typed
-  std::vector<std::string> Words;
-};
-
-ParsedLine Parse(const std::string& line)
-{
-  ParsedLine parsed;
-  const auto begin = line.find_first_not_of(" \t");
-  const auto end = line.find_first_of(" \t", begin);
-  parsed.Command = line.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-  if (end != std::string::npos)
-  {
-    const auto rest = line.find_first_not_of(" \t", end);
-    parsed.Rest = rest == std::string::npos ? "" : line.substr(rest);
-  }
-  std::istringstream words(parsed.Rest);
-  for (std::string word; words >> word;)
-  {
-    parsed.Words.push_back(word);
-  }
-  return parsed;
-}
-
-template <class T> T ParseNumber(const std::string& text, const std::string& what)
-{
-  T value{};
-  const auto* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (error != std::errc() || stop != end)
-  {
-    throw CommandError(fmt::format("{} must be a number, not '{}'", what, text));
-  }
-  return value;
-}
-
-// The key=value words after the positional ones.
-std::map<std::string, std::string> Options(const std::vector<std::string>& words,
-                                           std::size_t positional,
-                                           std::initializer_list<const char*> allowed)
-{
-  std::map<std::string, std::string> options;
-  for (std::size_t i = positional; i < words.size(); ++i)
-  {
-    const auto equals = words[i].find('=');
-    const std::string key = words[i].substr(0, equals);
-    if (equals == std::string::npos ||
-        std::find_if(allowed.begin(), allowed.end(), [&](const char* a) { return key == a; }) ==
-            allowed.end())
-    {
-      throw CommandError("unexpected '" + words[i] + "'");
-    }
-    options[key] = words[i].substr(equals + 1);
-  }
-  return options;
-}
-
-void RequireWords(const std::vector<std::string>& words, std::size_t count, const char* usage)
-{
-  if (words.size() < count)
-  {
-    throw CommandError(std::string("usage: ") + usage);
-  }
-}
 
 const char* KindName(CharacterKind kind)
 {
@@ -120,28 +52,47 @@ std::string Bool(bool value)
 {
   return value ? "true" : "false";
 }
+
+CommandShape Shape(const char* usage, std::size_t positional, std::vector<std::string> options = {})
+{
+  return CommandShape{usage, positional, std::move(options), false};
+}
+
+// Positional words, then free text: the rest of the line as typed.
+CommandShape TextShape(const char* usage, std::size_t positional)
+{
+  return CommandShape{usage, positional, {}, true};
+}
 } // namespace
 
-const std::map<std::string, Session::Handler> Session::Handlers = {
-    {"class", &Session::DefineClass},
-    {"spawn", &Session::Spawn},
-    {"container", &Session::Container},
-    {"kill", &Session::Kill},
-    {"drop", &Session::Drop},
-    {"show", &Session::Show},
-    {"time", &Session::Time},
-    {"advance", &Session::Advance},
-    {"config-write", &Session::ConfigWrite},
-    {"config-file", &Session::ConfigFile},
-    {"config-remove", &Session::ConfigRemove},
-    {"load", &Session::Load},
-    {"unload", &Session::Unload},
-    {"console", &Session::Console},
-    {"rcon", &Session::Rcon},
+const std::map<std::string, Session::Command> Session::Commands = {
+    {"class",
+     {&Session::DefineClass,
+      Shape("class NAME player|dino|other corpse=S [tamed=S]", 2, {"corpse", "tamed"})}},
+    {"spawn", {&Session::Spawn, Shape("spawn NAME CLASS [team=N]", 2, {"team"})}},
+    {"container", {&Session::Container, Shape("container NAME", 1)}},
+    {"kill", {&Session::Kill, Shape("kill NAME", 1)}},
+    {"drop", {&Session::Drop, Shape("drop NAME [destroy=D]", 1, {"destroy"})}},
+    {"show", {&Session::Show, Shape("show NAME", 1)}},
+    {"time", {&Session::Time, Shape("time T", 1)}},
+    {"advance", {&Session::Advance, Shape("advance T", 1)}},
+    {"config-write", {&Session::ConfigWrite, TextShape("config-write TEXT", 0)}},
+    {"config-file", {&Session::ConfigFile, Shape("config-file PATH", 1)}},
+    {"config-remove", {&Session::ConfigRemove, Shape("config-remove", 0)}},
+    {"load", {&Session::Load, Shape("load", 0)}},
+    {"unload", {&Session::Unload, Shape("unload", 0)}},
+    {"console", {&Session::Console, TextShape("console PLAYER|- TEXT", 1)}},
+    {"rcon", {&Session::Rcon, TextShape("rcon TEXT", 0)}},
 };
 
 Session::Session(SessionConfig config, std::ostream& out) : config_(std::move(config)), out_(out)
 {
+  // A path, never a name for the library search path: "Ashgrove.so" is the
+  // one in the current folder.
+  if (!config_.PluginPath.empty())
+  {
+    config_.PluginPath = std::filesystem::absolute(config_.PluginPath).string();
+  }
   devhost::ResetHost();
   devhost::SetConsoleLogEnabled(false);
   devhost::SetServerDirectory(config_.ServerDirectory.string());
@@ -183,31 +134,71 @@ Session::~Session()
 
 void Session::Run(const std::string& line)
 {
-  const auto first = line.find_first_not_of(" \t\r");
-  if (first == std::string::npos || line[first] == '#')
+  try
   {
-    return;
+    RunCommand(line);
   }
-  std::string trimmed = line;
-  while (!trimmed.empty() && (trimmed.back() == '\r' || trimmed.back() == '\n'))
+  catch (const CommandError&)
   {
-    trimmed.pop_back();
+    throw;
   }
-  const ParsedLine parsed = Parse(trimmed);
-  const auto handler = Handlers.find(parsed.Command);
-  if (handler == Handlers.end())
+  catch (const std::bad_alloc&)
   {
-    throw CommandError("unknown command '" + parsed.Command + "'");
+    throw CommandError("out of memory");
   }
-  (this->*handler->second)(parsed.Words, parsed.Rest);
+  catch (const std::exception& error)
+  {
+    throw CommandError(std::string("internal error: ") + error.what());
+  }
   out_.flush();
 }
 
-void Session::DefineClass(const Words& words, const std::string& /*rest*/)
+void Session::RunCommand(const std::string& line)
 {
-  RequireWords(words, 3, "class NAME player|dino|other corpse=S [tamed=S]");
-  const CharacterKind kind = KindFrom(words[1]);
-  auto options = Options(words, 2, {"corpse", "tamed"});
+  const std::optional<CommandLine> split = SplitCommand(line);
+  if (!split)
+  {
+    return;
+  }
+  const auto command = Commands.find(split->Command);
+  if (command == Commands.end())
+  {
+    throw CommandError("unknown command '" + split->Command + "'");
+  }
+  const Arguments arguments = ParseArguments(split->Rest, command->second.Shape);
+  (this->*command->second.Run)(arguments);
+}
+
+int Session::RunScript(std::istream& script, std::ostream& errors, bool echo_comments)
+{
+  std::string line;
+  for (int number = 1; std::getline(script, line); ++number)
+  {
+    if (echo_comments && IsCommentOrBlank(line))
+    {
+      out_ << TrimmedLineEnd(line) << '\n';
+      continue;
+    }
+    try
+    {
+      Run(line);
+    }
+    catch (const std::exception& error)
+    {
+      out_.flush();
+      errors << "error line " << number << ": " << error.what() << '\n';
+      return 2;
+    }
+  }
+  out_.flush();
+  return 0;
+}
+
+void Session::DefineClass(const Arguments& arguments)
+{
+  const std::string& name = arguments.Words[0];
+  const CharacterKind kind = KindFrom(arguments.Words[1]);
+  const auto& options = arguments.Options;
   if (options.count("corpse") == 0)
   {
     throw CommandError("class needs corpse=S");
@@ -216,15 +207,15 @@ void Session::DefineClass(const Words& words, const std::string& /*rest*/)
   {
     throw CommandError("only a dino class has a tamed lifespan");
   }
-  if (devhost::FindClass(words[0]) != nullptr)
+  if (devhost::FindClass(name) != nullptr)
   {
-    throw CommandError("class '" + words[0] + "' already exists");
+    throw CommandError("class '" + name + "' already exists");
   }
-  const auto corpse = ParseNumber<float>(options["corpse"], "corpse");
+  const auto corpse = ParseNumber<float>(options.at("corpse"), "corpse");
   const auto tamed =
-      options.count("tamed") != 0 ? ParseNumber<float>(options["tamed"], "tamed") : 0.0F;
-  devhost::DefineClass(words[0], kind, corpse, tamed);
-  out_ << fmt::format("class {} kind={} CorpseLifespan={} TamedCorpseLifespan={}", words[0],
+      options.count("tamed") != 0 ? ParseNumber<float>(options.at("tamed"), "tamed") : 0.0F;
+  devhost::DefineClass(name, kind, corpse, tamed);
+  out_ << fmt::format("class {} kind={} CorpseLifespan={} TamedCorpseLifespan={}", name,
                       KindName(kind), Number(corpse),
                       kind == CharacterKind::Dino ? Number(tamed) : "-")
        << '\n';
@@ -238,30 +229,31 @@ void Session::Claim(const std::string& name)
   }
 }
 
-void Session::Spawn(const Words& words, const std::string& /*rest*/)
+void Session::Spawn(const Arguments& arguments)
 {
-  RequireWords(words, 2, "spawn NAME CLASS [team=N]");
-  auto options = Options(words, 2, {"team"});
-  devhost::SimClass* sim_class = devhost::FindClass(words[1]);
+  const std::string& name = arguments.Words[0];
+  const std::string& class_name = arguments.Words[1];
+  devhost::SimClass* sim_class = devhost::FindClass(class_name);
   if (sim_class == nullptr)
   {
-    throw CommandError("no class '" + words[1] + "'");
+    throw CommandError("no class '" + class_name + "'");
   }
-  Claim(words[0]);
-  const auto team =
-      options.count("team") != 0 ? ParseNumber<std::int32_t>(options["team"], "team") : 0;
-  characters_[words[0]] = devhost::SpawnCharacter(words[0], sim_class, team);
-  out_ << fmt::format("spawned {} class={} kind={} team={}", words[0], words[1],
+  Claim(name);
+  const auto team = arguments.Options.count("team") != 0
+                        ? ParseNumber<std::int32_t>(arguments.Options.at("team"), "team")
+                        : 0;
+  characters_[name] = devhost::SpawnCharacter(name, sim_class, team);
+  out_ << fmt::format("spawned {} class={} kind={} team={}", name, class_name,
                       KindName(sim_class->Kind), team)
        << '\n';
 }
 
-void Session::Container(const Words& words, const std::string& /*rest*/)
+void Session::Container(const Arguments& arguments)
 {
-  RequireWords(words, 1, "container NAME");
-  Claim(words[0]);
-  containers_[words[0]] = devhost::SpawnContainer(words[0]);
-  out_ << "container " << words[0] << '\n';
+  const std::string& name = arguments.Words[0];
+  Claim(name);
+  containers_[name] = devhost::SpawnContainer(name);
+  out_ << "container " << name << '\n';
 }
 
 devhost::SimCharacter& Session::Character(const std::string& name)
@@ -288,38 +280,36 @@ void Session::PrintDeposit(const std::string& name, double destroy_time)
   out_ << fmt::format("deposit {} destroy_time={}", name, Number(destroy_time)) << '\n';
 }
 
-void Session::Kill(const Words& words, const std::string& /*rest*/)
+void Session::Kill(const Arguments& arguments)
 {
-  RequireWords(words, 1, "kill NAME");
-  devhost::SimCharacter& character = Character(words[0]);
-  const devhost::DeathOutcome outcome = devhost::Kill(&character);
-  out_ << fmt::format("died {} result={}", words[0], Bool(outcome.DieResult)) << '\n';
+  const std::string& name = arguments.Words[0];
+  const devhost::DeathOutcome outcome = devhost::Kill(&Character(name));
+  out_ << fmt::format("died {} result={}", name, Bool(outcome.DieResult)) << '\n';
   if (outcome.DepositDestroyTime)
   {
-    PrintDeposit(words[0], *outcome.DepositDestroyTime);
+    PrintDeposit(name, *outcome.DepositDestroyTime);
   }
 }
 
-void Session::Drop(const Words& words, const std::string& /*rest*/)
+void Session::Drop(const Arguments& arguments)
 {
-  RequireWords(words, 1, "drop NAME [destroy=D]");
-  auto options = Options(words, 1, {"destroy"});
-  devhost::SimInventory* inventory = Inventory(words[0]);
-  const double requested = options.count("destroy") != 0
-                               ? ParseNumber<double>(options["destroy"], "destroy")
+  const std::string& name = arguments.Words[0];
+  devhost::SimInventory* inventory = Inventory(name);
+  const double requested = arguments.Options.count("destroy") != 0
+                               ? ParseNumber<double>(arguments.Options.at("destroy"), "destroy")
                                : devhost::World().TimeSeconds + 600.0;
-  PrintDeposit(words[0], devhost::DropInventory(inventory, requested));
+  PrintDeposit(name, devhost::DropInventory(inventory, requested));
 }
 
-void Session::Show(const Words& words, const std::string& /*rest*/)
+void Session::Show(const Arguments& arguments)
 {
-  RequireWords(words, 1, "show NAME");
-  if (containers_.count(words[0]) != 0)
+  const std::string& name = arguments.Words[0];
+  if (containers_.count(name) != 0)
   {
-    out_ << "container " << words[0] << '\n';
+    out_ << "container " << name << '\n';
     return;
   }
-  const devhost::SimCharacter& c = Character(words[0]);
+  const devhost::SimCharacter& c = Character(name);
   const bool creature = c.Kind == CharacterKind::Dino;
   const auto bit = (c.Flags >> devhost::IgnoreDecompositionBit) & 1U;
   out_ << fmt::format("character {} class={} kind={} team={} dead={} CorpseLifespan={} "
@@ -332,18 +322,23 @@ void Session::Show(const Words& words, const std::string& /*rest*/)
        << '\n';
 }
 
-void Session::Time(const Words& words, const std::string& /*rest*/)
+void Session::Time(const Arguments& arguments)
 {
-  RequireWords(words, 1, "time T");
-  devhost::World().TimeSeconds = ParseNumber<double>(words[0], "time");
+  devhost::World().TimeSeconds = ParseNumber<double>(arguments.Words[0], "time");
   out_ << "time now=" << Number(devhost::World().TimeSeconds) << '\n';
 }
 
-void Session::Advance(const Words& words, const std::string& /*rest*/)
+void Session::Advance(const Arguments& arguments)
 {
-  RequireWords(words, 1, "advance T");
-  devhost::World().TimeSeconds += ParseNumber<double>(words[0], "advance");
-  out_ << "time now=" << Number(devhost::World().TimeSeconds) << '\n';
+  const double step = ParseNumber<double>(arguments.Words[0], "advance");
+  const double now = devhost::World().TimeSeconds + step;
+  if (!std::isfinite(now))
+  {
+    throw CommandError(fmt::format("advance {} takes the world clock beyond what it can hold",
+                                   arguments.Words[0]));
+  }
+  devhost::World().TimeSeconds = now;
+  out_ << "time now=" << Number(now) << '\n';
 }
 
 std::filesystem::path Session::ConfigPath() const
@@ -353,40 +348,67 @@ std::filesystem::path Session::ConfigPath() const
 
 void Session::WriteConfig(const std::string& bytes)
 {
-  std::filesystem::create_directories(ConfigPath().parent_path());
-  std::ofstream file(ConfigPath(), std::ios::binary | std::ios::trunc);
+  const std::filesystem::path path = ConfigPath();
+  std::error_code error;
+  std::filesystem::create_directories(path.parent_path(), error);
+  if (error)
+  {
+    throw CommandError(fmt::format("cannot create the folder {}: {}", path.parent_path().string(),
+                                   error.message()));
+  }
+  // Writing through a pipe or into a device would block or lose the bytes.
+  const auto status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+  {
+    throw CommandError("cannot write " + path.string() + ": it is not a regular file");
+  }
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << bytes;
+  file.close();
   if (!file)
   {
-    throw CommandError("cannot write " + ConfigPath().string());
+    throw CommandError("cannot write " + path.string());
   }
   out_ << "config-written bytes=" << bytes.size() << '\n';
 }
 
-void Session::ConfigWrite(const Words& /*words*/, const std::string& rest)
+void Session::ConfigWrite(const Arguments& arguments)
 {
-  WriteConfig(rest);
+  WriteConfig(arguments.Text);
 }
 
-void Session::ConfigFile(const Words& words, const std::string& /*rest*/)
+void Session::ConfigFile(const Arguments& arguments)
 {
-  RequireWords(words, 1, "config-file PATH");
-  std::ifstream file(words[0], std::ios::binary);
-  if (!file)
+  const std::string& source = arguments.Words[0];
+  std::error_code error;
+  const auto status = std::filesystem::status(source, error);
+  if (!std::filesystem::is_regular_file(status))
   {
-    throw CommandError("cannot read '" + words[0] + "'");
+    throw CommandError("cannot read '" + source + "': " +
+                       (std::filesystem::exists(status) ? std::string("not a regular file")
+                                                        : std::string("no such file")));
   }
-  WriteConfig({std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
+  std::ifstream file(source, std::ios::binary);
+  std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (!file && !file.eof())
+  {
+    throw CommandError("cannot read '" + source + "'");
+  }
+  WriteConfig(bytes);
 }
 
-void Session::ConfigRemove(const Words& /*words*/, const std::string& /*rest*/)
+void Session::ConfigRemove(const Arguments& /*arguments*/)
 {
   std::error_code error;
   std::filesystem::remove(ConfigPath(), error);
+  if (error)
+  {
+    throw CommandError("cannot remove " + ConfigPath().string() + ": " + error.message());
+  }
   out_ << "config-removed" << '\n';
 }
 
-void Session::Load(const Words& /*words*/, const std::string& /*rest*/)
+void Session::Load(const Arguments& /*arguments*/)
 {
   if (plugin_)
   {
@@ -406,13 +428,14 @@ void Session::Load(const Words& /*words*/, const std::string& /*rest*/)
     plugin_->Unload();
     plugin_->Close();
     plugin_.reset();
-    out_ << "load-failed error=" << Quoted(*failure) << '\n';
+    out_ << "load-failed error=" << Quoted(*failure) << " config=" << Quoted(ConfigPath().string())
+         << '\n';
     return;
   }
   out_ << "loaded" << '\n';
 }
 
-void Session::Unload(const Words& /*words*/, const std::string& /*rest*/)
+void Session::Unload(const Arguments& /*arguments*/)
 {
   if (!plugin_)
   {
@@ -424,25 +447,30 @@ void Session::Unload(const Words& /*words*/, const std::string& /*rest*/)
   out_ << "unloaded" << '\n';
 }
 
-void Session::Console(const Words& words, const std::string& rest)
+void Session::Console(const Arguments& arguments)
 {
-  RequireWords(words, 2, "console PLAYER|- TEXT");
-  const auto text_start = rest.find_first_not_of(" \t", rest.find_first_of(" \t"));
-  const std::string text = rest.substr(text_start);
-  APlayerController* player = words[0] == "-" ? nullptr : devhost::Player(words[0]);
-  if (!devhost::RunConsoleCommand(player, text))
+  const std::string& player_name = arguments.Words[0];
+  if (arguments.Text.empty())
   {
-    out_ << "console-unknown text=" << Quoted(text) << '\n';
+    throw CommandError("usage: console PLAYER|- TEXT");
+  }
+  APlayerController* player = player_name == "-" ? nullptr : devhost::Player(player_name);
+  if (!devhost::RunConsoleCommand(player, arguments.Text))
+  {
+    out_ << "console-unknown text=" << Quoted(arguments.Text) << '\n';
   }
 }
 
-void Session::Rcon(const Words& words, const std::string& rest)
+void Session::Rcon(const Arguments& arguments)
 {
-  RequireWords(words, 1, "rcon TEXT");
-  const std::int32_t id = next_rcon_id_++;
-  if (!devhost::RunRconCommand(rcon_, id, rest))
+  if (arguments.Text.empty())
   {
-    out_ << fmt::format("rcon-unknown id={} text={}", id, Quoted(rest)) << '\n';
+    throw CommandError("usage: rcon TEXT");
+  }
+  const std::int32_t id = next_rcon_id_++;
+  if (!devhost::RunRconCommand(rcon_, id, arguments.Text))
+  {
+    out_ << fmt::format("rcon-unknown id={} text={}", id, Quoted(arguments.Text)) << '\n';
   }
 }
 } // namespace devserver

@@ -3,25 +3,19 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <istream>
 #include <map>
 #include <memory>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "devhost/Game.h"
 #include "devhost/PluginLibrary.h"
+#include "devserver/CommandLine.h"
 
 namespace devserver
 {
-// A line the session cannot run.
-class CommandError : public std::runtime_error
-{
-public:
-  using std::runtime_error::runtime_error;
-};
-
 struct SessionConfig
 {
   std::filesystem::path ServerDirectory;
@@ -43,27 +37,39 @@ public:
   // Runs one line; throws CommandError when it cannot.
   void Run(const std::string& line);
 
+  // Runs a whole script line by line. Returns 0 when it ran to its end, or 2
+  // at the first line it cannot run, after writing "error line N: ..." to
+  // `errors`. With `echo_comments`, the script's comments and blank lines are
+  // printed where they stand, so each block of results sits under the words
+  // that explain it.
+  int RunScript(std::istream& script, std::ostream& errors, bool echo_comments);
+
   [[nodiscard]] bool PluginLoaded() const { return plugin_ != nullptr; }
 
 private:
-  using Words = std::vector<std::string>;
-  using Handler = void (Session::*)(const Words& words, const std::string& rest);
+  using Handler = void (Session::*)(const Arguments& arguments);
+  struct Command
+  {
+    Handler Run;
+    CommandShape Shape;
+  };
 
-  void DefineClass(const Words& words, const std::string& rest);
-  void Spawn(const Words& words, const std::string& rest);
-  void Container(const Words& words, const std::string& rest);
-  void Kill(const Words& words, const std::string& rest);
-  void Drop(const Words& words, const std::string& rest);
-  void Show(const Words& words, const std::string& rest);
-  void Time(const Words& words, const std::string& rest);
-  void Advance(const Words& words, const std::string& rest);
-  void ConfigWrite(const Words& words, const std::string& rest);
-  void ConfigFile(const Words& words, const std::string& rest);
-  void ConfigRemove(const Words& words, const std::string& rest);
-  void Load(const Words& words, const std::string& rest);
-  void Unload(const Words& words, const std::string& rest);
-  void Console(const Words& words, const std::string& rest);
-  void Rcon(const Words& words, const std::string& rest);
+  void DefineClass(const Arguments& arguments);
+  void Spawn(const Arguments& arguments);
+  void Container(const Arguments& arguments);
+  void Kill(const Arguments& arguments);
+  void Drop(const Arguments& arguments);
+  void Show(const Arguments& arguments);
+  void Time(const Arguments& arguments);
+  void Advance(const Arguments& arguments);
+  void ConfigWrite(const Arguments& arguments);
+  void ConfigFile(const Arguments& arguments);
+  void ConfigRemove(const Arguments& arguments);
+  void Load(const Arguments& arguments);
+  void Unload(const Arguments& arguments);
+  void Console(const Arguments& arguments);
+  void Rcon(const Arguments& arguments);
+  void RunCommand(const std::string& line);
 
   void PrintDeposit(const std::string& name, double destroy_time);
   devhost::SimCharacter& Character(const std::string& name);
@@ -79,6 +85,6 @@ private:
   std::map<std::string, devhost::SimContainer*> containers_;
   RCONClientConnection* rcon_ = nullptr;
   std::int32_t next_rcon_id_ = 1;
-  static const std::map<std::string, Handler> Handlers;
+  static const std::map<std::string, Command> Commands;
 };
 } // namespace devserver

@@ -61,7 +61,7 @@ private:
   fs::path path_;
 };
 
-int RunScript(devserver::Session& session, const std::string& script)
+int RunScript(devserver::Session& session, const std::string& script, bool echo_comments)
 {
   std::ifstream file(script);
   if (!file)
@@ -69,21 +69,7 @@ int RunScript(devserver::Session& session, const std::string& script)
     std::cerr << "error: cannot read script " << script << '\n';
     return 2;
   }
-  std::string line;
-  for (int number = 1; std::getline(file, line); ++number)
-  {
-    try
-    {
-      session.Run(line);
-    }
-    catch (const std::exception& error)
-    {
-      std::cout.flush();
-      std::cerr << "error line " << number << ": " << error.what() << '\n';
-      return 2;
-    }
-  }
-  return 0;
+  return session.RunScript(file, std::cerr, echo_comments);
 }
 
 // Standard input is read on a thread of its own; every line is handed to
@@ -137,6 +123,7 @@ int main(int argc, char** argv)
   std::string server_dir;
   std::string plugin_path = (ProgramDirectory() / "Ashgrove.so").string();
   std::string script;
+  bool echo_comments = false;
   std::optional<std::uint16_t> rcon_port;
   std::string rcon_password;
   std::string rcon_bind = "127.0.0.1";
@@ -145,6 +132,9 @@ int main(int argc, char** argv)
   app.add_option("--plugin", plugin_path, "Plugin library to load")->capture_default_str();
   app.add_option("--script", script, "Run this script, then exit (it loads the plugin with 'load')")
       ->check(CLI::ExistingFile);
+  app.add_flag("--comments", echo_comments,
+               "Print the script's comments and blank lines where they stand, so that its "
+               "results read as a story");
   auto* port_option = app.add_option("--rcon-port", rcon_port, "Serve RCON over TCP on this port");
   auto* password_option =
       app.add_option("--rcon-password", rcon_password, "Password RCON clients must give");
@@ -169,7 +159,7 @@ int main(int argc, char** argv)
     devserver::Session session({server_dir, plugin_path, colour}, std::cout);
     if (!script.empty())
     {
-      return RunScript(session, script);
+      return RunScript(session, script, echo_comments);
     }
 
     asio::io_context io;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -67,8 +68,8 @@ TEST_F(DevServerSession, PlaysADeathAndShowsTheBody)
       "character rex class=Rex kind=dino team=50001 dead=true CorpseLifespan=400 "
       "TamedCorpseLifespan=3600 CorpseLifespanNonRelevant=400 "
       "bIgnoreCorpseDecompositionMultipliers=1 flags=0x5A5A5A7A",
+      // The body was dead already: no second death, so no second deposit.
       "died rex result=false",
-      "deposit rex destroy_time=910.5",
   };
   EXPECT_EQ(printed, expected);
 }
@@ -100,8 +101,11 @@ TEST_F(DevServerSession, ConsoleAndRconAnswersAreQuotedAndEscaped)
 TEST_F(DevServerSession, ALoadThatFailsReportsTheReason)
 {
   const auto printed = Run({"config-remove", "load"});
+  const std::string config = server_.ConfigPath().string();
   EXPECT_EQ(printed, (std::vector<std::string>{"config-removed",
-                                               "load-failed error=\"Can't open config.json\""}));
+                                               "load-failed error=\"Can't open config.json\" "
+                                               "config=\"" +
+                                                   config + "\""}));
   EXPECT_FALSE(session_->PluginLoaded());
 }
 
@@ -118,6 +122,159 @@ TEST_F(DevServerSession, LinesItCannotRunAreErrors)
   Run({"load"});
   EXPECT_THROW(session_->Run("load"), CommandError);
 }
+
+struct RefusedLine
+{
+  const char* Line;
+  const char* Error; // the whole message
+};
+
+void PrintTo(const RefusedLine& refused, std::ostream* out)
+{
+  *out << '"' << refused.Line << '"';
+}
+
+class DevServerRefusal : public DevServerSession, public ::testing::WithParamInterface<RefusedLine>
+{
+};
+
+TEST_P(DevServerRefusal, NamesTheFaultInWords)
+{
+  Run({"class Rex dino corpse=1", "spawn rex Rex", "container box"});
+  try
+  {
+    session_->Run(GetParam().Line);
+    ADD_FAILURE() << "the line ran";
+  }
+  catch (const CommandError& error)
+  {
+    EXPECT_EQ(std::string(error.what()), GetParam().Error);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, DevServerRefusal,
+    ::testing::Values(
+        RefusedLine{"time nan", "time must be a finite number, not 'nan'"},
+        RefusedLine{"time -inf", "time must be a finite number, not '-inf'"},
+        RefusedLine{"advance infinity", "advance must be a finite number, not 'infinity'"},
+        RefusedLine{"drop box destroy=nan", "destroy must be a finite number, not 'nan'"},
+        RefusedLine{"class Ghost dino corpse=nan", "corpse must be a finite number, not 'nan'"},
+        RefusedLine{"class Ghost dino corpse=1 tamed=1e39",
+                    "tamed 1e39 is out of range (-3.4028235e+38 to 3.4028235e+38)"},
+        RefusedLine{"spawn big Rex team=2147483648",
+                    "team 2147483648 is out of range (-2147483648 to 2147483647)"},
+        RefusedLine{"time 1e999", "time 1e999 is out of range (-1.7976931348623157e+308 to "
+                                  "1.7976931348623157e+308)"},
+        RefusedLine{"spawn x Rex team=", "team must be a number, not ''"},
+        RefusedLine{"time 1 2", "unexpected '2'; usage: time T"},
+        RefusedLine{"kill rex junk", "unexpected 'junk'; usage: kill NAME"},
+        RefusedLine{"load now", "unexpected 'now'; usage: load"},
+        RefusedLine{"config-remove all", "unexpected 'all'; usage: config-remove"},
+        RefusedLine{"spawn twin Rex team=1 team=2", "option 'team' given twice"},
+        RefusedLine{"class Twin dino corpse=1 corpse=2", "option 'corpse' given twice"},
+        RefusedLine{"show", "usage: show NAME"},
+        RefusedLine{"console admin", "usage: console PLAYER|- TEXT"},
+        RefusedLine{"console admin\v", "usage: console PLAYER|- TEXT"},
+        RefusedLine{"rcon", "usage: rcon TEXT"},
+        RefusedLine{"spawn\vrex\fRex", "'rex' already exists"},
+        RefusedLine{"config-file /", "cannot read '/': not a regular file"}),
+    [](const auto& test) { return std::to_string(test.index); });
+
+TEST_F(DevServerSession, AdvanceThatWouldOverflowTheClockIsRefused)
+{
+  Run({"time 1e308"});
+  EXPECT_THROW(session_->Run("advance 1.7e308"), CommandError);
+  EXPECT_EQ(Run({"advance -1e308"}), std::vector<std::string>{"time now=0"});
+}
+
+TEST_F(DevServerSession, EveryKindOfBlankSeparatesWords)
+{
+  Run({"load"});
+  const auto printed = Run({"console\vadmin\fAshgrove.Reload", "time\t5\f\r", "\v\f"});
+  EXPECT_EQ(printed, (std::vector<std::string>{
+                         "message admin r=0 g=1 b=0 a=1 text=\"Reloaded config\"", "time now=5"}));
+}
+
+TEST_F(DevServerSession, PluginPathIsAPathNotALibraryName)
+{
+  session_ = std::make_unique<Session>(
+      devserver::SessionConfig{server_.Path(), "NoSuchPlugin.so", false}, out_);
+  try
+  {
+    session_->Run("load");
+    ADD_FAILURE() << "a missing plugin loaded";
+  }
+  catch (const CommandError& error)
+  {
+    const std::string expected = (std::filesystem::current_path() / "NoSuchPlugin.so").string();
+    EXPECT_NE(std::string(error.what()).find(expected), std::string::npos) << error.what();
+  }
+}
+
+struct ScriptCase
+{
+  const char* Name;
+  std::string Script;
+  bool EchoComments;
+  int Status;
+  std::vector<std::string> Printed;
+  std::string Errors;
+};
+
+void PrintTo(const ScriptCase& script, std::ostream* out)
+{
+  *out << script.Name;
+}
+
+class DevServerScript : public DevServerSession, public ::testing::WithParamInterface<ScriptCase>
+{
+};
+
+TEST_P(DevServerScript, RunsToItsEndOrStopsAtTheFirstBadLine)
+{
+  const ScriptCase& c = GetParam();
+  out_.str("");
+  std::istringstream script(c.Script);
+  std::ostringstream errors;
+  EXPECT_EQ(session_->RunScript(script, errors, c.EchoComments), c.Status);
+  std::vector<std::string> printed;
+  std::istringstream text(out_.str());
+  for (std::string line; std::getline(text, line);)
+  {
+    printed.push_back(line);
+  }
+  EXPECT_EQ(printed, c.Printed);
+  EXPECT_EQ(errors.str(), c.Errors);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, DevServerScript,
+    ::testing::Values(ScriptCase{"CommentsAreSilentByDefault",
+                                 "# Time first.\ntime 5\n\n  # then more\nadvance 1\n",
+                                 false,
+                                 0,
+                                 {"time now=5", "time now=6"},
+                                 ""},
+                      ScriptCase{"CommentsStandAboveTheirResults",
+                                 "# Time first.\r\ntime 5\n\n  # then more\nadvance 1\n",
+                                 true,
+                                 0,
+                                 {"# Time first.", "time now=5", "", "  # then more", "time now=6"},
+                                 ""},
+                      ScriptCase{"StopsAtTheFirstLineThatCannotRun",
+                                 "time 5\n# fine so far\ntime 1 2\ntime 7\n",
+                                 true,
+                                 2,
+                                 {"time now=5", "# fine so far"},
+                                 "error line 3: unexpected '2'; usage: time T\n"},
+                      ScriptCase{"AVerticalTabIsNoCrash",
+                                 "console admin\v\nload\n",
+                                 false,
+                                 2,
+                                 {},
+                                 "error line 1: usage: console PLAYER|- TEXT\n"}),
+    [](const auto& test) { return std::string(test.param.Name); });
 
 TEST(DevServerOutput, QuotesAndNumbers)
 {

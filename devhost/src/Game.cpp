@@ -279,10 +279,10 @@ DeathOutcome Kill(SimCharacter* character)
   DeathOutcome outcome;
   FDamageEvent damage_event;
   outcome.DieResult = CallDie(AsCharacter(character), 100.0F, damage_event, nullptr, nullptr);
-  if (character->Inventory != nullptr)
+  if (outcome.DieResult && character->Inventory != nullptr)
   {
-    // As the game does: the body's inventory becomes a deposit that lasts as
-    // long as a corpse would by default.
+    // As the game does: only a death that happened drops the body's
+    // inventory, as a deposit that lasts as long as a corpse would by default.
     outcome.DepositDestroyTime = DropInventory(
         character->Inventory, World().TimeSeconds + static_cast<double>(character->CorpseLifespan));
   }
