@@ -1,10 +1,9 @@
 #include "settings/ConfigPath.h"
 
 #include "host/Interfaces.h"
+#include "settings/SettingsLocation.h"
 
 std::string ConfigFilePath()
 {
-  // Plain concatenation: the server directory is used exactly as the host
-  // reports it.
-  return AsaApi::Tools::GetCurrentDir() + "/ArkApi/Plugins/Ashgrove/config.json";
+  return ConfigFileIn(AsaApi::Tools::GetCurrentDir());
 }

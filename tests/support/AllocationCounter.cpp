@@ -7,15 +7,26 @@
 namespace
 {
 std::atomic<std::size_t> Allocations{0};
+std::atomic<std::ptrdiff_t> Live{0};
 
 void* Allocate(std::size_t size)
 {
   Allocations.fetch_add(1, std::memory_order_relaxed);
+  Live.fetch_add(1, std::memory_order_relaxed);
   if (void* memory = std::malloc(size == 0 ? 1 : size))
   {
     return memory;
   }
   throw std::bad_alloc();
+}
+
+void Release(void* memory)
+{
+  if (memory != nullptr)
+  {
+    Live.fetch_sub(1, std::memory_order_relaxed);
+    std::free(memory);
+  }
 }
 } // namespace
 
@@ -31,22 +42,22 @@ void* operator new[](std::size_t size)
 
 void operator delete(void* memory) noexcept
 {
-  std::free(memory);
+  Release(memory);
 }
 
 void operator delete[](void* memory) noexcept
 {
-  std::free(memory);
+  Release(memory);
 }
 
 void operator delete(void* memory, std::size_t /*size*/) noexcept
 {
-  std::free(memory);
+  Release(memory);
 }
 
 void operator delete[](void* memory, std::size_t /*size*/) noexcept
 {
-  std::free(memory);
+  Release(memory);
 }
 
 namespace testsupport
@@ -54,6 +65,11 @@ namespace testsupport
 std::size_t AllocationCount()
 {
   return Allocations.load(std::memory_order_relaxed);
+}
+
+std::ptrdiff_t LiveAllocationCount()
+{
+  return Live.load(std::memory_order_relaxed);
 }
 
 bool AllocationsInLibrariesAreCounted()
