@@ -111,7 +111,9 @@ TEST_F(ConfigFileKinds, NothingOfTheDocumentOutlivesTheLoad)
   server_.WriteConfig(R"({"tamedDinosAffected": true, "nested": {"a": [1, 2, {"b": "text"}]},
                           "more": ["x", "y", "z"], "wildCorpseDecayTime": 1.5})");
   ASSERT_EQ(LoadError(), std::nullopt);
-  EXPECT_EQ(testsupport::LiveAllocationCount(), before);
+  // At most as many: on Windows the C++ runtime's own DLL may hand out blocks
+  // that code here then frees, which this count only sees leave.
+  EXPECT_LE(testsupport::LiveAllocationCount(), before);
 }
 
 #if !defined(_WIN32)
