@@ -17,6 +17,10 @@ add_library(ashgrove_spdlog INTERFACE)
 target_include_directories(ashgrove_spdlog SYSTEM INTERFACE ${ASHGROVE_CROSS_INCLUDE})
 target_compile_definitions(ashgrove_spdlog INTERFACE FMT_HEADER_ONLY)
 
+add_library(ashgrove_fmt INTERFACE)
+target_include_directories(ashgrove_fmt SYSTEM INTERFACE ${ASHGROVE_CROSS_INCLUDE})
+target_compile_definitions(ashgrove_fmt INTERFACE FMT_HEADER_ONLY)
+
 find_package(Threads REQUIRED)
 target_link_libraries(ashgrove_spdlog INTERFACE Threads::Threads)
 

@@ -1,0 +1,126 @@
+#include "configtool/Report.h"
+
+#include <utility>
+
+#include <fmt/format.h>
+
+namespace configtool
+{
+namespace
+{
+std::string Place(const std::string& file, const std::optional<Location>& at)
+{
+  if (!at)
+  {
+    return file;
+  }
+  return fmt::format("{}:{}:{}", file, at->Line, at->Column);
+}
+
+nlohmann::ordered_json Position(const std::optional<Location>& at)
+{
+  if (!at)
+  {
+    return nullptr;
+  }
+  return {{"line", at->Line}, {"column", at->Column}};
+}
+
+nlohmann::ordered_json SettingsObject(const CorpseSettingsValues& settings)
+{
+  return {
+      {"tamedDinosAffected", settings.tamedDinosAffected},
+      {"wildDinosAffected", settings.wildDinosAffected},
+      {"playersBodiesAffected", settings.playersBodiesAffected},
+      {"tamedCorpseDecayTime", settings.tamedCorpseDecayTime},
+      {"wildCorpseDecayTime", settings.wildCorpseDecayTime},
+      {"playersBodiesDecayTime", settings.playersBodiesDecayTime},
+  };
+}
+
+std::string SettingsLines(const CorpseSettingsValues& settings)
+{
+  const std::pair<const char*, std::string> values[] = {
+      {"tamedDinosAffected", settings.tamedDinosAffected ? "true" : "false"},
+      {"wildDinosAffected", settings.wildDinosAffected ? "true" : "false"},
+      {"playersBodiesAffected", settings.playersBodiesAffected ? "true" : "false"},
+      {"tamedCorpseDecayTime", std::to_string(settings.tamedCorpseDecayTime)},
+      {"wildCorpseDecayTime", std::to_string(settings.wildCorpseDecayTime)},
+      {"playersBodiesDecayTime", std::to_string(settings.playersBodiesDecayTime)},
+  };
+  std::string out;
+  for (const auto& [key, value] : values)
+  {
+    out += fmt::format("  {:<24}{}\n", key, value);
+  }
+  for (const std::string& effect : Effects(settings))
+  {
+    out += "  " + effect + "\n";
+  }
+  return out;
+}
+} // namespace
+
+int ExitStatus(const CheckResult& result, bool strict)
+{
+  if (result.Error || (strict && !result.Warnings.empty()))
+  {
+    return Refused;
+  }
+  return Loads;
+}
+
+std::string TextReport(const std::string& file, const CheckResult& result)
+{
+  std::string out;
+  if (result.Error)
+  {
+    const Refusal& error = *result.Error;
+    out += file + ": the server would refuse this file; a reload answers with this error and "
+                  "keeps the settings in force:\n";
+    out += Place(file, error.At) + ": error: " + error.Text + "\n";
+    if (error.Key)
+    {
+      out += Place(file, error.At) + ": note: this is the value of \"" + *error.Key + "\"\n";
+    }
+  }
+  else if (result.Settings)
+  {
+    out += file + ": the server would load this file; the settings in force after a reload:\n";
+    out += SettingsLines(*result.Settings);
+  }
+  for (const Finding& warning : result.Warnings)
+  {
+    out += Place(file, warning.At) + ": warning: " + warning.Message + "\n";
+  }
+  return out;
+}
+
+nlohmann::ordered_json JsonReport(const std::string& file, const CheckResult& result, bool strict)
+{
+  nlohmann::ordered_json report;
+  report["file"] = file;
+  report["outcome"] = result.Error ? "refused" : "loads";
+  report["status"] = ExitStatus(result, strict);
+  if (result.Settings)
+  {
+    report["settings"] = SettingsObject(*result.Settings);
+    report["effects"] = Effects(*result.Settings);
+  }
+  if (result.Error)
+  {
+    const Refusal& error = *result.Error;
+    report["error"] = {{"text", error.Text},
+                       {"kind", error.Kind},
+                       {"key", error.Key ? nlohmann::ordered_json(*error.Key) : nullptr},
+                       {"position", Position(error.At)}};
+  }
+  auto& warnings = report["warnings"] = nlohmann::ordered_json::array();
+  for (const Finding& warning : result.Warnings)
+  {
+    warnings.push_back(
+        {{"kind", warning.Kind}, {"message", warning.Message}, {"position", Position(warning.At)}});
+  }
+  return report;
+}
+} // namespace configtool

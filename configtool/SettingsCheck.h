@@ -1,0 +1,62 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "configtool/FileLayout.h"
+#include "settings/SettingsValues.h"
+
+namespace configtool
+{
+// Something the server accepts but the operator probably did not mean.
+struct Finding
+{
+  std::string Kind; // a stable name for scripts, e.g. "unknown-key"
+  std::string Message;
+  std::optional<Location> At;
+};
+
+// Why the server would refuse the file.
+struct Refusal
+{
+  std::string Text; // exactly what a reload answers over RCON
+  std::string Kind; // "parse", "overflow", "document", "type", "range", "size", "open"
+  std::optional<std::string> Key;
+  std::optional<Location> At;
+};
+
+struct CheckResult
+{
+  std::optional<CorpseSettingsValues> Settings; // what a reload would put in force
+  std::optional<Refusal> Error;
+  std::vector<Finding> Warnings; // in file order
+};
+
+// Reads the bytes with the server's own reader, then looks for what the
+// reader silently passes over.
+CheckResult CheckSettingsText(const std::string& bytes);
+
+// A settings file checked as the server would read it from that path.
+struct FileCheck
+{
+  // Why the path cannot be read at all, in words (the server would answer
+  // "Can't open config.json"); then Result holds nothing.
+  std::optional<std::string> Unreadable;
+  CheckResult Result;
+};
+FileCheck CheckSettingsFile(const std::filesystem::path& path);
+
+// In plain words, what each kind of body (and a dead body's deposit) gets
+// under these settings, one line each.
+std::vector<std::string> Effects(const CorpseSettingsValues& settings);
+
+// The six keys the settings use, in the order the server reads them.
+bool IsSettingsKey(std::string_view name);
+
+// The known key a mistyped one was probably meant to be, if any is close:
+// the same but for case, or a few letters apart.
+std::optional<std::string> NearestKey(std::string_view name);
+} // namespace configtool
