@@ -1,0 +1,94 @@
+# ashgrove-config from its command line, as an operator or a deployment
+# script runs it: exit statuses, --strict, --json read back, --server-dir,
+# a folder with non-ASCII characters in its name and a file with a byte-order
+# mark. Usage: cmake -DTOOL=... [-DEMULATOR=wine] -DSCHEMA=... -DWORK=...
+#              -P ConfigToolCommandLine.cmake
+file(REMOVE_RECURSE ${WORK})
+set(server "${WORK}/Serveur été 配置")
+set(plugin "${server}/ArkApi/Plugins/Ashgrove")
+file(MAKE_DIRECTORY ${plugin})
+file(WRITE ${WORK}/good.json "{\"tamedDinosAffected\": true, \"tamedCorpseDecayTime\": 3600}")
+file(WRITE ${WORK}/typo.json "{\n  \"tamedDinoAffected\": true\n}")
+file(WRITE ${WORK}/refused.json "{\n  \"wildDinosAffected\": 1\n}")
+# A byte-order mark, then the settings.
+string(ASCII 239 187 191 bom)
+file(WRITE ${plugin}/config.json "${bom}{\"playersBodiesAffected\": true}")
+
+# Runs the tool in WORK; OUT, ERR and STATUS hold what it did.
+function(run)
+  execute_process(COMMAND ${EMULATOR} ${TOOL} ${ARGN}
+    WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  string(REPLACE "\r\n" "\n" out "${out}")
+  set(STATUS ${status} PARENT_SCOPE)
+  set(OUT "${out}" PARENT_SCOPE)
+  set(ERR "${err}" PARENT_SCOPE)
+endfunction()
+
+function(fail what)
+  message(SEND_ERROR "${what}\n--- stdout:\n${OUT}\n--- stderr:\n${ERR}")
+endfunction()
+
+# expect(STATUS PATTERN args...): the exit status, and a regular expression
+# that standard output and error together must match.
+function(expect status pattern)
+  run(${ARGN})
+  if(NOT STATUS EQUAL status)
+    fail("'${ARGN}': exit status ${STATUS}, expected ${status}")
+  elseif(NOT "${OUT}${ERR}" MATCHES "${pattern}")
+    fail("'${ARGN}': output does not match '${pattern}'")
+  endif()
+endfunction()
+
+expect(0 "good.json: the server would load this file" check good.json)
+expect(0 "tamed creatures: 3600 s, decomposition multipliers ignored" check good.json)
+expect(0 "typo.json:2:3: warning: unknown key \"tamedDinoAffected\" is ignored; did you mean \"tamedDinosAffected\"\\?"
+       check typo.json)
+expect(1 "warning: unknown key" check --strict typo.json)
+expect(0 "good.json" check good.json --strict)
+expect(1 "refused.json:2:24: error: \\[json.exception.type_error.302\\] type must be boolean, but is number"
+       check refused.json)
+expect(2 "cannot read missing.json: no such file" check missing.json)
+expect(2 "unknown option --fast" check good.json --fast)
+expect(2 "more than one file" check good.json typo.json)
+expect(2 "no command")
+expect(2 "unknown command" verify good.json)
+
+# The server's own place for the file, below a folder whose name is not
+# ASCII; the file starts with a byte-order mark.
+expect(0 "Serveur été 配置/ArkApi/Plugins/Ashgrove/config.json: the server would load this file"
+       check --server-dir ${server})
+expect(0 "players' bodies: 1800 s" check "${plugin}/config.json")
+
+# With no file, config.json in the current folder.
+file(COPY_FILE ${WORK}/refused.json ${WORK}/config.json)
+expect(1 "config.json:2:24: error:" check)
+
+# --json reads back as the same result.
+run(check --json refused.json)
+if(NOT STATUS EQUAL 1)
+  fail("--json refused.json: exit status ${STATUS}")
+endif()
+string(JSON outcome GET "${OUT}" outcome)
+string(JSON kind GET "${OUT}" error kind)
+string(JSON key GET "${OUT}" error key)
+string(JSON line GET "${OUT}" error position line)
+string(JSON column GET "${OUT}" error position column)
+if(NOT outcome STREQUAL "refused" OR NOT kind STREQUAL "type" OR NOT key STREQUAL "wildDinosAffected"
+   OR NOT line EQUAL 2 OR NOT column EQUAL 24)
+  fail("--json: ${outcome} ${kind} ${key} ${line}:${column}")
+endif()
+run(check --json --server-dir ${server})
+string(JSON players GET "${OUT}" settings playersBodiesAffected)
+string(JSON file GET "${OUT}" file)
+if(NOT STATUS EQUAL 0 OR NOT players STREQUAL "ON" OR NOT file MATCHES "Serveur été 配置")
+  fail("--json --server-dir: status ${STATUS}, playersBodiesAffected ${players}, file ${file}")
+endif()
+
+# The schema it prints is the one shipped beside the sample settings.
+run(schema)
+file(READ ${SCHEMA} shipped)
+if(NOT STATUS EQUAL 0 OR NOT OUT STREQUAL shipped)
+  fail("'schema' differs from ${SCHEMA}")
+endif()
+
+file(REMOVE_RECURSE ${WORK})
