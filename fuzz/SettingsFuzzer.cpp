@@ -13,7 +13,9 @@
 #include <unistd.h>
 
 #include "IndependentReading.h"
+#include "configtool/SettingsCheck.h"
 #include "devhost/Host.h"
+#include "settings/ConfigFile.h"
 #include "settings/CorpseSettings.h"
 
 namespace
@@ -58,11 +60,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CorpseSettingsValues before = Sentinel(data, size);
   CorpseSettings = before;
   const auto expected = ReadSettingsIndependently(text);
+  // The settings checker must never fail on any bytes, and must come to the
+  // server's own verdict.
+  const configtool::CheckResult checked = configtool::CheckSettingsText(text);
   try
   {
     LoadSettings();
   }
-  catch (const std::exception&)
+  catch (const std::exception& error)
   {
     if (!(CorpseSettings == before))
     {
@@ -72,7 +77,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
       Finding("a file the independent reading accepts failed to load");
     }
+    // Beyond the file size limit only the load sees the file; the checker
+    // is given the bytes themselves.
+    if (size <= ConfigFileLimit && (!checked.Error || checked.Error->Text != error.what()))
+    {
+      Finding("the settings checker does not report the load's error");
+    }
     return 0;
+  }
+  if (checked.Error || !checked.Settings || !(*checked.Settings == CorpseSettings))
+  {
+    Finding("the settings checker disagrees with a load that succeeded");
   }
   if (!expected)
   {
