@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 
 #include "rules/GameAccess.h"
 
@@ -12,6 +13,11 @@ struct MaskCase
   std::uint64_t Count;
   std::uint32_t Mask;
 };
+
+void PrintTo(const MaskCase& c, std::ostream* out)
+{
+  *out << c.Count << " bits at " << c.Position;
+}
 
 class BitFieldMask : public ::testing::TestWithParam<MaskCase>
 {

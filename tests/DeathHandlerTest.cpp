@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -119,6 +120,11 @@ struct DurationCase
   long long Configured;
   float Written;
 };
+
+void PrintTo(const DurationCase& c, std::ostream* out)
+{
+  *out << c.Configured << " seconds";
+}
 
 class DeathDurations : public PluginTest, public ::testing::WithParamInterface<DurationCase>
 {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cwchar>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <utility>
 
@@ -57,6 +58,11 @@ struct LifespanCase
   float ClassTamed;
   double Expected;
 };
+
+void PrintTo(const LifespanCase& c, std::ostream* out)
+{
+  *out << c.Name;
+}
 
 class DeadOwner : public DepositLifetime, public ::testing::WithParamInterface<LifespanCase>
 {

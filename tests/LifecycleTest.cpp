@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <ctime>
+#include <filesystem>
+#include <ostream>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "devhost/Host.h"
 #include "host/ReflectedNames.h"
-#include "plugin/PluginLog.h"
 #include "support/PluginFixture.h"
 
 namespace
@@ -78,6 +77,11 @@ struct FailedInitCase
   const char* File; // nullptr: no file at all
   const char* ErrorStart;
 };
+
+void PrintTo(const FailedInitCase& c, std::ostream* out)
+{
+  *out << c.Name;
+}
 
 class FailedInit : public PluginTest, public ::testing::WithParamInterface<FailedInitCase>
 {
@@ -170,28 +174,29 @@ TEST_F(PluginTest, AFailedReloadLogsOneLineInTheChannelsPattern)
       std::regex_match(log[0], std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Ashgrove\]\[error\] .*)")));
 }
 
-TEST(PluginLogInstance, ConcurrentFirstAccessYieldsOneInstance)
+TEST_F(PluginTest, EachLoadedLibraryMakesItsOwnLogChannelAndTakesItAlong)
 {
-  std::vector<std::thread> threads;
-  std::vector<const void*> seen(8, nullptr);
-  std::atomic<bool> go{false};
-  for (std::size_t i = 0; i < seen.size(); ++i)
+  LoadPlugin();
+  ASSERT_EQ(devhost::ForeignSinkReferences(), 1);
+  // A second copy of the library, as a server might load two builds side by
+  // side: its channel is its own, made once at its first Plugin_Init, and
+  // goes when that copy is unloaded, leaving the first one's in place.
+  const std::filesystem::path copy =
+      std::filesystem::path(server_.Path()) /
+      ("Ashgrove-copy" + std::filesystem::path(testsupport::PluginPath()).extension().string());
+  std::filesystem::copy_file(testsupport::PluginPath(), copy);
   {
-    threads.emplace_back(
-        [&, i]
-        {
-          while (!go.load())
-          {
-          }
-          seen[i] = &PluginLog::Get();
-        });
+    devhost::PluginLibrary second(copy.string());
+    ASSERT_FALSE(second.Init());
+    EXPECT_EQ(devhost::ForeignSinkReferences(), 2);
+    ASSERT_FALSE(second.Init());
+    EXPECT_EQ(devhost::ForeignSinkReferences(), 2) << "a second Init kept the first logger";
+    second.Unload();
+    second.Close();
   }
-  go = true;
-  for (auto& thread : threads)
-  {
-    thread.join();
-  }
-  EXPECT_EQ(std::count(seen.begin(), seen.end(), seen[0]), static_cast<long>(seen.size()));
+  EXPECT_EQ(devhost::ForeignSinkReferences(), 1);
+  UnloadPlugin();
+  EXPECT_EQ(devhost::ForeignSinkReferences(), 0);
 }
 
 #if !defined(_WIN32)

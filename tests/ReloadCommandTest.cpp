@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,11 @@ struct FailureCase
   std::string File; // empty: no file
   std::string Error;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* out)
+{
+  *out << c.Name;
+}
 
 class ReloadFailure : public ReloadCommand, public ::testing::WithParamInterface<FailureCase>
 {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "devhost/Text.h"
@@ -13,6 +14,11 @@ struct TextCase
   std::string Utf8;
   std::wstring Wide;
 };
+
+void PrintTo(const TextCase& c, std::ostream* out)
+{
+  *out << c.Name;
+}
 
 class TextConversion : public ::testing::TestWithParam<TextCase>
 {
