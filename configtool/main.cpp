@@ -45,8 +45,7 @@ fs::path FileToCheck(const Command& command)
 {
   if (command.ServerDir)
   {
-    // Joined as the server joins them: plain concatenation.
-    return fs::path(command.ServerDir->native() + fs::path(ConfigFileBelowServer).native());
+    return ConfigFilePathIn(*command.ServerDir);
   }
   return command.File ? *command.File : fs::path("config.json");
 }

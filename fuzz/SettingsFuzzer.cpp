@@ -6,33 +6,28 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
-#include <fstream>
 #include <string>
-
-#include <unistd.h>
 
 #include "IndependentReading.h"
 #include "configtool/SettingsCheck.h"
 #include "devhost/Host.h"
 #include "settings/ConfigFile.h"
 #include "settings/CorpseSettings.h"
+#include "support/ServerDirectory.h"
 
 namespace
 {
-namespace fs = std::filesystem;
-
-const fs::path& ServerDirectory()
+// The server directory the host reports, made once and removed at exit.
+const testsupport::ServerDirectory& Server()
 {
-  static const fs::path directory = []
+  static const testsupport::ServerDirectory server;
+  static const bool reported = []
   {
-    const fs::path root = fs::temp_directory_path() /
-                          ("ashgrove-fuzz-" + std::to_string(static_cast<long>(::getpid())));
-    fs::create_directories(root / "ArkApi" / "Plugins" / "Ashgrove");
-    devhost::SetServerDirectory(root.string());
-    return root;
+    devhost::SetServerDirectory(server.Path());
+    return true;
   }();
-  return directory;
+  static_cast<void>(reported);
+  return server;
 }
 
 [[noreturn]] void Finding(const char* what)
@@ -52,11 +47,7 @@ CorpseSettingsValues Sentinel(const std::uint8_t* data, std::size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  {
-    std::ofstream file(ServerDirectory() / "ArkApi" / "Plugins" / "Ashgrove" / "config.json",
-                       std::ios::binary | std::ios::trunc);
-    file << text;
-  }
+  Server().WriteConfig(text);
   const CorpseSettingsValues before = Sentinel(data, size);
   CorpseSettings = before;
   const auto expected = ReadSettingsIndependently(text);

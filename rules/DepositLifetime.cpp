@@ -1,7 +1,9 @@
 #include "rules/DepositLifetime.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "host/Interfaces.h"
@@ -61,6 +63,30 @@ std::optional<std::int32_t> WholeSeconds(float lifespan)
   return static_cast<std::int32_t>(lifespan);
 }
 
+// Whole seconds a dead character's class gives a corpse of its kind by
+// default; empty when the class or its default lifespan cannot be had.
+std::optional<std::int32_t> DefaultCorpseLifespan(APrimalCharacter* character)
+{
+  UClass* character_class = nullptr;
+  if (!ReadMember(character, GameNames::ClassPrivate, character_class) ||
+      character_class == nullptr)
+  {
+    return std::nullopt;
+  }
+  void* default_object =
+      GameAccess::Call<void*>(GameNames::GetDefaultObject, nullptr, character_class, true);
+  if (default_object == nullptr)
+  {
+    return std::nullopt;
+  }
+  const auto lifespan = DefaultLifespanFor(character, default_object);
+  if (!lifespan)
+  {
+    return std::nullopt;
+  }
+  return WholeSeconds(*lifespan);
+}
+
 // The destroy time a deposit dropped from this inventory gets, or the one
 // the game asked for when the rule does not apply or cannot be worked out.
 double DepositDestroyTime(UPrimalInventoryComponent* inventory, double requested)
@@ -89,28 +115,6 @@ double DepositDestroyTime(UPrimalInventoryComponent* inventory, double requested
   return now + static_cast<double>(*seconds);
 }
 } // namespace
-
-std::optional<std::int32_t> DefaultCorpseLifespan(APrimalCharacter* character)
-{
-  UClass* character_class = nullptr;
-  if (!ReadMember(character, GameNames::ClassPrivate, character_class) ||
-      character_class == nullptr)
-  {
-    return std::nullopt;
-  }
-  void* default_object =
-      GameAccess::Call<void*>(GameNames::GetDefaultObject, nullptr, character_class, true);
-  if (default_object == nullptr)
-  {
-    return std::nullopt;
-  }
-  const auto lifespan = DefaultLifespanFor(character, default_object);
-  if (!lifespan)
-  {
-    return std::nullopt;
-  }
-  return WholeSeconds(*lifespan);
-}
 
 APrimalStructureItemContainer* OnDropInventoryDeposit(
     UPrimalInventoryComponent* inventory, double destroy_at_time, bool do_preview,

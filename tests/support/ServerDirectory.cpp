@@ -5,6 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "settings/SettingsLocation.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -32,7 +34,7 @@ std::filesystem::path UniqueRoot()
 
 ServerDirectory::ServerDirectory() : root_(UniqueRoot())
 {
-  std::filesystem::create_directories(root_ / "ArkApi" / "Plugins" / "Ashgrove");
+  std::filesystem::create_directories(ConfigPath().parent_path());
 }
 
 ServerDirectory::~ServerDirectory()
@@ -43,7 +45,7 @@ ServerDirectory::~ServerDirectory()
 
 std::filesystem::path ServerDirectory::ConfigPath() const
 {
-  return root_ / "ArkApi" / "Plugins" / "Ashgrove" / "config.json";
+  return ConfigFilePathIn(root_);
 }
 
 void ServerDirectory::WriteConfig(const std::string& bytes) const
