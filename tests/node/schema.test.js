@@ -63,9 +63,9 @@ function firstValue(bytes) {
         return JSON.parse(text.slice(0, i + 1));
       }
     } else if (!started && !/\s/.test(c)) {
-      // A bare number or literal: it ends at the first blank or bracket.
-      const end = text.slice(i).search(/[\s,\]}]/);
-      return JSON.parse(end < 0 ? text.slice(i) : text.slice(i, i + end));
+      // A bare number or literal: the longest one the text starts with.
+      const token = text.slice(i).match(/^(-?(0|[1-9]\d*)(\.\d+)?([eE][+-]?\d+)?|true|false|null)/);
+      return JSON.parse(token ? token[0] : text.slice(i));
     }
   }
   return JSON.parse(text);
