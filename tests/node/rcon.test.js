@@ -85,9 +85,13 @@ before(async () => {
   });
 });
 
+// With RCON served, the end of standard input does not end the server;
+// SIGTERM does, cleanly.
 after(async () => {
+  const closed = new Promise((resolve) => server.on("close", (code, signal) => resolve({ code, signal })));
   server.stdin.end();
-  await new Promise((resolve) => server.on("close", resolve));
+  server.kill("SIGTERM");
+  assert.deepEqual(await closed, { code: 0, signal: null });
   rmSync(serverDir, { recursive: true, force: true });
 });
 
