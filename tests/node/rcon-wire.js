@@ -177,8 +177,8 @@ export class RawClient {
 // until `deadline` (a Date.now() value) or `limit` replies. With
 // `endMarkers`, each reload is followed by an end marker and counts once its
 // marker is answered, so replies of several packets count once; otherwise
-// each reload must be answered by one packet. Resolves with the number of
-// reloads answered.
+// each reload must be answered by one packet. Resolves with the reloads
+// answered and how many of them were answered "Reloaded config".
 export async function reloadLoop(port, password, { deadline, limit = Infinity, window = 16, endMarkers = false }) {
   const client = await RawClient.connect(port);
   if ((await client.auth(password)) === -1) {
@@ -188,6 +188,7 @@ export async function reloadLoop(port, password, { deadline, limit = Infinity, w
   const marker = 1 << 30;
   let sent = 0;
   let answered = 0;
+  let reloaded = 0;
   await new Promise((resolve, reject) => {
     const sendOne = () => {
       sent += 1;
@@ -197,6 +198,9 @@ export async function reloadLoop(port, password, { deadline, limit = Infinity, w
       }
     };
     client.onPacket = (received) => {
+      if (received.id < marker && received.body.toString() === "Reloaded config") {
+        reloaded += 1;
+      }
       if (endMarkers && received.id < marker) {
         return;
       }
@@ -217,7 +221,7 @@ export async function reloadLoop(port, password, { deadline, limit = Infinity, w
     }
   });
   client.end();
-  return answered;
+  return { answered, reloaded };
 }
 
 // Runs `clients` reload loops side by side for `seconds`; resolves with the
@@ -228,7 +232,7 @@ export async function reloadRate(port, password, { clients = 8, window = 16, sec
   const counts = await Promise.all(
     Array.from({ length: clients }, () => reloadLoop(port, password, { deadline, window })),
   );
-  const reloads = counts.reduce((sum, count) => sum + count, 0);
+  const reloads = counts.reduce((sum, count) => sum + count.answered, 0);
   const elapsed = (Date.now() - started) / 1000;
   return { reloads, elapsed, perSecond: Math.round(reloads / elapsed) };
 }
