@@ -192,6 +192,11 @@ void RconConnection::Turn()
   bool more = false;
   while (open_ && !closing_ && BufferedOutput() <= limits_.OutputLimit)
   {
+    if (handled == PacketsPerTurn)
+    {
+      more = true;
+      break;
+    }
     const rcon::Parsed parsed = rcon::Parse(in_.data() + in_begin_, in_end_ - in_begin_);
     if (parsed.Result == rcon::Parsed::Incomplete)
     {
@@ -202,11 +207,6 @@ void RconConnection::Turn()
       in_turn_ = false;
       Close("packet size out of bounds");
       return;
-    }
-    if (handled == PacketsPerTurn)
-    {
-      more = true;
-      break;
     }
     in_begin_ += parsed.Consumed;
     partial_since_ = {};

@@ -81,18 +81,6 @@ std::uint16_t RconServer::Port() const
   return acceptor_.local_endpoint().port();
 }
 
-RconServer::Holding RconServer::Holds() const
-{
-  Holding holding;
-  holding.Connections = connections_.size();
-  for (const auto& connection : connections_)
-  {
-    holding.BufferedOutput += connection->BufferedOutput();
-  }
-  holding.ThrottledAddresses = logins_.Size();
-  return holding;
-}
-
 void RconServer::Accept()
 {
   acceptor_.async_accept(

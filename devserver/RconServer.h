@@ -32,15 +32,6 @@ public:
 
   [[nodiscard]] std::uint16_t Port() const;
 
-  // What the server holds now (call it on the game thread).
-  struct Holding
-  {
-    std::size_t Connections = 0;
-    std::size_t BufferedOutput = 0;
-    std::size_t ThrottledAddresses = 0;
-  };
-  [[nodiscard]] Holding Holds() const;
-
 private:
   using Clock = std::chrono::steady_clock;
 

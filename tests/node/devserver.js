@@ -16,14 +16,21 @@ const KeptOutput = 1 << 20;
 
 export class Server {
   // Starts `ashgrove-devserver ARGS`; with `descriptors`, under that limit
-  // of open files. Resolves once it serves RCON (or, with `waitFor`, once
-  // its output matches that instead).
-  static async start(args, { env = {}, descriptors, waitFor = /rcon-listening address=\S+ port=(\d+)/ } = {}) {
+  // of open files. Resolves once it has loaded the plugin and serves RCON.
+  // With a test context `t`, the server is killed after the test whatever
+  // happened, so that a failing test leaves nothing running.
+  static async start(args, { env = {}, descriptors, t } = {}) {
     const [command, argv] = descriptors
       ? ["sh", ["-c", `ulimit -n ${descriptors} && exec "$0" "$@"`, devserver, ...args]]
       : [devserver, args];
     const server = new Server(spawn(command, argv, { env: environment(env), stdio: ["pipe", "pipe", "pipe"] }));
-    await server.waitFor(waitFor, 10000);
+    t?.after(() => server.child.kill("SIGKILL"));
+    try {
+      await server.waitFor(/^(loaded|load-failed)/m, 10000);
+    } catch (error) {
+      server.child.kill("SIGKILL");
+      throw error;
+    }
     const match = server.stdout.match(/rcon-listening address=\S+ port=(\d+)/);
     server.port = match ? Number(match[1]) : undefined;
     const dir = server.stdout.match(/^server-dir (.*)$/m);
@@ -83,6 +90,8 @@ export function run(args, { env = {}, input = "" } = {}) {
       stderr += chunk.toString();
     });
     child.on("close", (code) => resolve({ code, stdout, stderr }));
+    // A program that ends at once may not read its input.
+    child.stdin.on("error", () => {});
     child.stdin.end(input);
   });
 }

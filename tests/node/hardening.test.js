@@ -18,7 +18,8 @@ function serverDirectory(config) {
   return dir;
 }
 
-// A server serving RCON with `options`; the test ends it with SIGTERM.
+// A server serving RCON with `options`; ended with SIGTERM, which must end
+// it cleanly.
 async function withServer(options, body, { config = "{}", descriptors } = {}) {
   const dir = serverDirectory(config);
   const server = await Server.start(["--server-dir", dir, "--rcon-port", "0", ...options], {
@@ -28,8 +29,9 @@ async function withServer(options, body, { config = "{}", descriptors } = {}) {
   try {
     await body(server, dir);
   } finally {
-    assert.deepEqual(await server.stop(), { code: 0, signal: null });
+    const ended = await server.stop();
     rmSync(dir, { recursive: true, force: true });
+    assert.deepEqual(ended, { code: 0, signal: null });
   }
 }
 
@@ -127,7 +129,13 @@ test("a full table makes room by dropping the oldest unauthenticated connection"
   });
 });
 
-test("accepting goes on after descriptors run out, and is reported once", async () => {
+// UndefinedBehaviorSanitizer checks a virtual call through a pipe it opens,
+// and reports a false error when it cannot open one.
+const exhaustion = process.env.ASHGROVE_SANITIZED
+  ? { skip: "the sanitizers' runtime needs descriptors of its own" }
+  : {};
+
+test("accepting goes on after descriptors run out, and is reported once", exhaustion, async () => {
   await withServer(["--rcon-max-connections", "500", "--rcon-auth-timeout", "60"], async (server) => {
     const idle = [];
     for (let i = 0; i < 80; i += 1) {
@@ -175,8 +183,8 @@ test("a client that floods and never reads is held back, then dropped; others ar
 
 // The signals a service manager or a person sends.
 for (const signal of ["SIGTERM", "SIGINT"]) {
-  test(`${signal} ends the server cleanly and removes its temporary directory`, async () => {
-    const server = await Server.start(["--rcon-port", "0"], { env: { ASHGROVE_RCON_PASSWORD: password } });
+  test(`${signal} ends the server cleanly and removes its temporary directory`, async (t) => {
+    const server = await Server.start(["--rcon-port", "0"], { env: { ASHGROVE_RCON_PASSWORD: password }, t });
     assert.ok(server.serverDir && existsSync(server.serverDir));
     const client = await loggedIn(server);
     assert.deepEqual(await server.stop(signal), { code: 0, signal: null });
@@ -185,8 +193,8 @@ for (const signal of ["SIGTERM", "SIGINT"]) {
   });
 }
 
-test("with RCON the end of standard input does not end the server", async () => {
-  const server = await Server.start(["--rcon-port", "0"], { env: { ASHGROVE_RCON_PASSWORD: password } });
+test("with RCON the end of standard input does not end the server", async (t) => {
+  const server = await Server.start(["--rcon-port", "0"], { env: { ASHGROVE_RCON_PASSWORD: password }, t });
   server.child.stdin.end();
   await server.waitFor(/standard input has ended; serving RCON until SIGINT or SIGTERM/);
   await sleep(200);
@@ -216,7 +224,7 @@ test("the password comes from one source, and one that cannot work is refused at
     { how: "the environment", args: [], env: { ASHGROVE_RCON_PASSWORD: "from env" }, given: "from env" },
   ];
   for (const c of served) {
-    const server = await Server.start(["--rcon-port", "0", ...c.args], { env: c.env ?? {} });
+    const server = await Server.start(["--rcon-port", "0", ...c.args], { env: c.env ?? {}, t });
     const client = await RawClient.connect(server.port);
     assert.equal(await client.auth(c.given), 1, c.how);
     client.end();
@@ -239,7 +247,7 @@ test("the password comes from one source, and one that cannot work is refused at
   }
   // The longest password a packet can carry is served.
   const longest = "p".repeat(4086);
-  const server = await Server.start(["--rcon-port", "0", "--rcon-password-file", file("longest", longest)]);
+  const server = await Server.start(["--rcon-port", "0", "--rcon-password-file", file("longest", longest)], { t });
   const client = await RawClient.connect(server.port);
   assert.equal(await client.auth(longest), 1);
   client.end();
