@@ -149,34 +149,34 @@ void RconConnection::Read()
   socket_.async_read_some(
       asio::buffer(in_.data() + in_end_, ReadChunk),
       [self = shared_from_this()](const asio::error_code& error, std::size_t bytes)
-      { self->OnRead(error, bytes); });
+      { self->Completed(self->reading_, [&] { self->OnRead(error, bytes); }); });
+}
+
+template <class Step> void RconConnection::Completed(bool& pending, Step step)
+{
+  pending = false;
+  if (open_)
+  {
+    Guarded(step);
+  }
 }
 
 void RconConnection::OnRead(const asio::error_code& error, std::size_t bytes)
 {
-  reading_ = false;
-  if (!open_)
+  if (!error)
   {
-    return;
+    in_end_ += bytes;
+    Turn();
   }
-  Guarded(
-      [&]
-      {
-        if (!error)
-        {
-          in_end_ += bytes;
-          Turn();
-        }
-        else if (error == asio::error::eof && BufferedOutput() > 0)
-        {
-          // The client has said all it will; it still gets its replies.
-          closing_ = true;
-        }
-        else
-        {
-          Close({});
-        }
-      });
+  else if (error == asio::error::eof && BufferedOutput() > 0)
+  {
+    // The client has said all it will; it still gets its replies.
+    closing_ = true;
+  }
+  else
+  {
+    Close({});
+  }
 }
 
 // Handles the packets received so far, a few at a time, and reads on when
@@ -336,47 +336,38 @@ void RconConnection::Write()
   socket_.async_write_some(
       asio::buffer(sending_.data() + sent_, sending_.size() - sent_),
       [self = shared_from_this()](const asio::error_code& error, std::size_t bytes)
-      { self->OnWrite(error, bytes); });
+      { self->Completed(self->writing_, [&] { self->OnWrite(error, bytes); }); });
 }
 
 void RconConnection::OnWrite(const asio::error_code& error, std::size_t bytes)
 {
-  writing_ = false;
-  if (!open_)
+  if (error)
   {
+    Close({});
     return;
   }
-  Guarded(
-      [&]
-      {
-        if (error)
-        {
-          Close({});
-          return;
-        }
-        sent_ += bytes;
-        output_progress_ = Clock::now();
-        if (sent_ < sending_.size())
-        {
-          Write();
-          return;
-        }
-        if (sending_.capacity() > 2 * limits_.OutputLimit)
-        {
-          // A long reply has gone out: give its memory back.
-          sending_ = {};
-        }
-        Flush();
-        if (closing_)
-        {
-          CloseWhenSent();
-        }
-        else if (paused_ && BufferedOutput() <= limits_.OutputLimit / 2)
-        {
-          paused_ = false;
-          Turn();
-        }
-      });
+  sent_ += bytes;
+  output_progress_ = Clock::now();
+  if (sent_ < sending_.size())
+  {
+    Write();
+    return;
+  }
+  if (sending_.capacity() > 2 * limits_.OutputLimit)
+  {
+    // A long reply has gone out: give its memory back.
+    sending_ = {};
+  }
+  Flush();
+  if (closing_)
+  {
+    CloseWhenSent();
+  }
+  else if (paused_ && BufferedOutput() <= limits_.OutputLimit / 2)
+  {
+    paused_ = false;
+    Turn();
+  }
 }
 
 void RconConnection::CloseWhenSent()

@@ -70,6 +70,9 @@ public:
 
 private:
   template <class Step> void Guarded(Step step);
+  // A read or write has completed: clears its flag and, if the connection
+  // is still open, takes the step.
+  template <class Step> void Completed(bool& pending, Step step);
   void Read();
   void OnRead(const asio::error_code& error, std::size_t bytes);
   void Turn();

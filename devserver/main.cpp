@@ -186,6 +186,12 @@ int RunInteractive(devserver::Session& session, asio::io_context& io, bool servi
   return status;
 }
 
+// A duration in seconds, fractions allowed, from a hundredth to a week.
+void AddSeconds(CLI::App& app, const std::string& name, double& seconds, const std::string& help)
+{
+  app.add_option(name, seconds, help)->capture_default_str()->check(CLI::Range(0.01, 604800.0));
+}
+
 std::chrono::milliseconds Milliseconds(double seconds)
 {
   return std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(seconds * 1000.0)));
@@ -235,17 +241,11 @@ int main(int argc, char** argv)
                  "authenticated")
       ->capture_default_str()
       ->check(CLI::Range(1, 100000));
-  app.add_option("--rcon-auth-timeout", auth_timeout, "Seconds a connection has to authenticate")
-      ->capture_default_str()
-      ->check(CLI::Range(0.01, 86400.0));
-  app.add_option("--rcon-packet-timeout", packet_timeout,
-                 "Seconds a packet has to arrive whole once it has begun")
-      ->capture_default_str()
-      ->check(CLI::Range(0.01, 86400.0));
-  app.add_option("--rcon-write-timeout", write_timeout,
-                 "Seconds a client's unsent replies may make no progress before it is dropped")
-      ->capture_default_str()
-      ->check(CLI::Range(0.01, 86400.0));
+  AddSeconds(app, "--rcon-auth-timeout", auth_timeout, "Seconds a connection has to authenticate");
+  AddSeconds(app, "--rcon-packet-timeout", packet_timeout,
+             "Seconds a packet has to arrive whole once it has begun");
+  AddSeconds(app, "--rcon-write-timeout", write_timeout,
+             "Seconds a client's unsent replies may make no progress before it is dropped");
   app.add_option("--rcon-output-limit", rcon.Limits.OutputLimit,
                  "Bytes of unsent replies past which a client's requests wait")
       ->capture_default_str()
@@ -255,10 +255,8 @@ int main(int argc, char** argv)
                  "ban time (0: never)")
       ->capture_default_str()
       ->check(CLI::Range(0, 1000000));
-  app.add_option("--rcon-ban-time", ban_time,
-                 "Seconds wrong passwords are counted over, and an address refused for")
-      ->capture_default_str()
-      ->check(CLI::Range(0.01, 86400.0 * 7));
+  AddSeconds(app, "--rcon-ban-time", ban_time,
+             "Seconds wrong passwords are counted over, and an address refused for");
   CLI11_PARSE(app, argc, argv);
 
   std::optional<std::string> password;
