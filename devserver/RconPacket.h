@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace devserver::rcon
@@ -16,6 +18,8 @@ constexpr std::int32_t Auth = 3;
 // A packet's size field counts id, type, body and the two terminating NULs.
 constexpr std::int32_t MinimumSize = 10;
 constexpr std::int32_t MaximumSize = 4096;
+// The longest body one packet can carry.
+constexpr std::size_t MaximumBody = MaximumSize - MinimumSize;
 
 struct Packet
 {
@@ -33,4 +37,30 @@ Packet Decode(const std::vector<unsigned char>& payload);
 
 // A whole packet, size field included, ready to send.
 std::vector<unsigned char> Encode(const Packet& packet);
+
+// The first packet at the start of a stream of received bytes.
+struct Parsed
+{
+  enum Status
+  {
+    Incomplete,  // more bytes are needed
+    OutOfBounds, // the size field is out of bounds: drop the connection
+    Complete,
+  };
+  Status Result = Incomplete;
+  std::size_t Consumed = 0; // bytes the packet took, size field included
+  Packet Value;
+};
+Parsed Parse(const unsigned char* bytes, std::size_t length);
+
+// A body cut into pieces that each fit one packet, cut only between UTF-8
+// characters (bytes that are not UTF-8 are cut where they fill a packet).
+// An empty body is one empty piece.
+std::vector<std::string_view> SplitBody(std::string_view body);
+
+// Appends a reply to `out` as one packet per piece of its body, all with the
+// same id and type, so that a client reading up to an end marker gets the
+// whole text.
+void AppendReply(std::vector<unsigned char>& out, std::int32_t id, std::int32_t type,
+                 std::string_view body);
 } // namespace devserver::rcon

@@ -1,167 +1,79 @@
 #include "devserver/RconServer.h"
 
-#include <deque>
+#include <algorithm>
+#include <cerrno>
 #include <utility>
-#include <vector>
 
-#include "devhost/Host.h"
-#include "devserver/RconPacket.h"
+#include <fmt/format.h>
 
 namespace devserver
 {
 namespace
 {
 using asio::ip::tcp;
+using namespace std::chrono_literals;
 
-// One client: authenticates once, then each command reaches the host's
-// RCON registry with its request id, and every reply the plugin sends on
-// this connection goes back over the socket.
-class RconClient : public std::enable_shared_from_this<RconClient>
+// Frequent lines (dropped and refused connections) let through a second.
+constexpr unsigned ThinningBurst = 20;
+
+// The sweep runs often enough to catch the shortest deadline within a
+// quarter of it, and at least twice a second.
+std::chrono::milliseconds SweepPeriod(const RconLimits& limits)
 {
-public:
-  RconClient(tcp::socket socket, const std::string& password, std::ostream& diagnostics)
-      : socket_(std::move(socket)), password_(password), diagnostics_(diagnostics)
+  const auto shortest = std::min({limits.AuthTimeout, limits.PacketTimeout, limits.WriteTimeout});
+  return std::clamp<std::chrono::milliseconds>(shortest / 4, 10ms, 500ms);
+}
+
+bool OutOfDescriptors(const asio::error_code& error)
+{
+  if (error.category() != asio::system_category())
   {
+    return false;
   }
+  const int value = error.value();
+  return value == EMFILE || value == ENFILE || value == ENOBUFS || value == ENOMEM;
+}
 
-  ~RconClient() { devhost::CloseRconConnection(connection_); }
-
-  void Start()
+// Compares every byte whatever the first difference, so that the time an
+// answer takes does not tell how much of a guess was right.
+bool SamePassword(std::string_view given, std::string_view expected)
+{
+  unsigned difference = given.size() == expected.size() ? 0U : 1U;
+  for (std::size_t i = 0; i < given.size(); ++i)
   {
-    std::weak_ptr<RconClient> self = shared_from_this();
-    connection_ = devhost::OpenRconConnection(
-        [self](const devhost::RconReply& reply)
-        {
-          if (auto client = self.lock())
-          {
-            client->Send({reply.Id, reply.Type, reply.Body});
-          }
-        });
-    ReadHeader();
+    difference |= static_cast<unsigned char>(given[i]) ^
+                  static_cast<unsigned char>(expected[i % expected.size()]);
   }
+  return difference == 0U;
+}
 
-private:
-  void ReadHeader()
-  {
-    asio::async_read(socket_, asio::buffer(header_),
-                     [self = shared_from_this()](const asio::error_code& error, std::size_t)
-                     {
-                       if (!error)
-                       {
-                         self->ReadPayload();
-                       }
-                     });
-  }
-
-  void ReadPayload()
-  {
-    const auto size = rcon::ReadSize(header_);
-    if (!size)
-    {
-      Drop("packet size out of bounds");
-      return;
-    }
-    payload_.assign(static_cast<std::size_t>(*size), 0);
-    asio::async_read(socket_, asio::buffer(payload_),
-                     [self = shared_from_this()](const asio::error_code& error, std::size_t)
-                     {
-                       if (!error)
-                       {
-                         self->Handle(rcon::Decode(self->payload_));
-                       }
-                     });
-  }
-
-  void Handle(const rcon::Packet& packet)
-  {
-    if (packet.Type == rcon::Auth)
-    {
-      authenticated_ = packet.Body == password_;
-      if (authenticated_)
-      {
-        Send({packet.Id, rcon::ResponseValue, ""});
-      }
-      Send({authenticated_ ? packet.Id : -1, rcon::AuthResponse, ""});
-    }
-    else if (!authenticated_)
-    {
-      Drop("command before authentication");
-      return;
-    }
-    else if (packet.Type == rcon::ExecCommand)
-    {
-      if (!devhost::RunRconCommand(connection_, packet.Id, packet.Body))
-      {
-        Send({packet.Id, rcon::ResponseValue, "Unknown command: " + packet.Body});
-      }
-    }
-    else
-    {
-      // Clients send an empty response-value packet to find the end of a
-      // long reply; answering it in kind is enough.
-      Send({packet.Id, rcon::ResponseValue, ""});
-    }
-    ReadHeader();
-  }
-
-  void Send(const rcon::Packet& packet)
-  {
-    const bool idle = outgoing_.empty();
-    outgoing_.push_back(rcon::Encode(packet));
-    if (idle)
-    {
-      WriteNext();
-    }
-  }
-
-  void WriteNext()
-  {
-    asio::async_write(socket_, asio::buffer(outgoing_.front()),
-                      [self = shared_from_this()](const asio::error_code& error, std::size_t)
-                      {
-                        if (error)
-                        {
-                          return;
-                        }
-                        self->outgoing_.pop_front();
-                        if (!self->outgoing_.empty())
-                        {
-                          self->WriteNext();
-                        }
-                      });
-  }
-
-  void Drop(const char* reason)
-  {
-    diagnostics_ << "rcon: dropping a client: " << reason << '\n';
-    asio::error_code ignored;
-    socket_.shutdown(tcp::socket::shutdown_both, ignored);
-    socket_.close(ignored);
-  }
-
-  tcp::socket socket_;
-  std::string password_;
-  std::ostream& diagnostics_;
-  RCONClientConnection* connection_ = nullptr;
-  bool authenticated_ = false;
-  unsigned char header_[4] = {};
-  std::vector<unsigned char> payload_;
-  std::deque<std::vector<unsigned char>> outgoing_;
-};
+std::string Counted(const asio::ip::address& address)
+{
+  const asio::ip::address key = LoginThrottle::Key(address);
+  return key.is_v6() ? key.to_string() + "/64" : key.to_string();
+}
 } // namespace
 
-RconServer::RconServer(asio::io_context& io, const std::string& bind_address, std::uint16_t port,
-                       std::string password, std::ostream& diagnostics)
-    : acceptor_(io, tcp::endpoint(asio::ip::make_address(bind_address), port)),
-      password_(std::move(password)), diagnostics_(diagnostics)
+RconServer::RconServer(asio::io_context& io, RconSettings settings, std::ostream& diagnostics)
+    : acceptor_(io, tcp::endpoint(asio::ip::make_address(settings.BindAddress), settings.Port)),
+      retry_timer_(io), sweep_timer_(io), settings_(std::move(settings)), diagnostics_(diagnostics),
+      logins_(settings_.Limits.Logins), thinning_since_(Clock::now())
 {
   Accept();
+  ScheduleSweep();
 }
 
 RconServer::~RconServer()
 {
   asio::error_code ignored;
   acceptor_.close(ignored);
+  retry_timer_.cancel();
+  sweep_timer_.cancel();
+  for (const auto& connection : connections_)
+  {
+    connection->Detach();
+    connection->Close({});
+  }
 }
 
 std::uint16_t RconServer::Port() const
@@ -174,12 +86,195 @@ void RconServer::Accept()
   acceptor_.async_accept(
       [this](const asio::error_code& error, tcp::socket socket)
       {
-        if (error)
+        // Aborted: the server is closing, and may be gone already.
+        if (error == asio::error::operation_aborted || !acceptor_.is_open())
         {
           return;
         }
-        std::make_shared<RconClient>(std::move(socket), password_, diagnostics_)->Start();
+        if (error)
+        {
+          AcceptFailed(error);
+          return;
+        }
+        if (accept_error_)
+        {
+          diagnostics_ << "rcon: accepting connections again\n";
+          accept_error_.reset();
+        }
+        try
+        {
+          Admit(std::move(socket));
+        }
+        catch (const std::exception& failure)
+        {
+          Diagnose(fmt::format("rcon: cannot admit a connection: {}", failure.what()), true);
+        }
         Accept();
       });
+}
+
+// Reported once for as long as the same error lasts; when descriptors have
+// run out, accepting waits a little for some to be freed.
+void RconServer::AcceptFailed(const asio::error_code& error)
+{
+  if (accept_error_ != error)
+  {
+    diagnostics_ << "rcon: cannot accept connections: " << error.message()
+                 << "; retrying until it works\n";
+    accept_error_ = error;
+  }
+  retry_timer_.expires_after(OutOfDescriptors(error) ? 100ms : 10ms);
+  retry_timer_.async_wait(
+      [this](const asio::error_code& aborted)
+      {
+        if (!aborted)
+        {
+          Accept();
+        }
+      });
+}
+
+void RconServer::Admit(tcp::socket socket)
+{
+  asio::error_code error;
+  const tcp::endpoint peer = socket.remote_endpoint(error);
+  if (error)
+  {
+    return; // gone already
+  }
+  if (logins_.Refused(peer.address(), Clock::now()))
+  {
+    Diagnose(fmt::format("rcon: refusing a connection from {}: too many wrong passwords",
+                         Describe(peer)),
+             true);
+    return;
+  }
+  if (connections_.size() >= settings_.Limits.MaxConnections && !DisplaceOldestUnauthenticated())
+  {
+    Diagnose(fmt::format("rcon: refusing a connection from {}: all {} connections are "
+                         "authenticated",
+                         Describe(peer), connections_.size()),
+             true);
+    return;
+  }
+  // Replies are small and awaited one by one: send each at once.
+  socket.set_option(tcp::no_delay(true), error);
+  auto connection = std::make_shared<RconConnection>(
+      std::move(socket), peer, static_cast<RconOwner&>(*this), settings_.Limits);
+  connections_.push_back(connection);
+  connection->Start();
+}
+
+bool RconServer::DisplaceOldestUnauthenticated()
+{
+  const auto oldest =
+      std::find_if(connections_.begin(), connections_.end(),
+                   [](const auto& connection) { return !connection->Authenticated(); });
+  if (oldest == connections_.end())
+  {
+    return false;
+  }
+  const std::shared_ptr<RconConnection> displaced = *oldest;
+  displaced->Close("displaced by a newer connection, all " +
+                   std::to_string(settings_.Limits.MaxConnections) + " being taken");
+  return true;
+}
+
+void RconServer::ScheduleSweep()
+{
+  sweep_timer_.expires_after(SweepPeriod(settings_.Limits));
+  sweep_timer_.async_wait(
+      [this](const asio::error_code& aborted)
+      {
+        if (!aborted)
+        {
+          Sweep();
+          ScheduleSweep();
+        }
+      });
+}
+
+void RconServer::Sweep()
+{
+  const Clock::time_point now = Clock::now();
+  try
+  {
+    // A copy: a connection that closes leaves the table.
+    const auto connections = connections_;
+    for (const auto& connection : connections)
+    {
+      connection->CheckDeadlines(now);
+    }
+    logins_.Forget(now);
+  }
+  catch (const std::exception& failure)
+  {
+    diagnostics_ << "rcon: sweep failed: " << failure.what() << '\n';
+  }
+  if (now - thinning_since_ >= 1s && thinning_held_back_ > 0)
+  {
+    diagnostics_ << "rcon: " << thinning_held_back_
+                 << " more lines about dropped or refused connections left out\n";
+    thinning_held_back_ = 0;
+  }
+}
+
+RconOwner::Login RconServer::LogIn(const asio::ip::address& address, std::string_view password)
+{
+  const Clock::time_point now = Clock::now();
+  if (logins_.Refused(address, now))
+  {
+    Diagnose(fmt::format("rcon: refusing a login from {}: too many wrong passwords",
+                         address.to_string()),
+             true);
+    return Login::Refused;
+  }
+  if (SamePassword(password, settings_.Password))
+  {
+    return Login::Accepted;
+  }
+  const LoginThrottle::Failure failure = logins_.RecordFailure(address, now);
+  const auto& rules = logins_.Rules();
+  if (rules.Failures == 0)
+  {
+    diagnostics_ << "rcon: wrong password from " << address.to_string() << '\n';
+  }
+  else
+  {
+    diagnostics_ << fmt::format("rcon: wrong password from {} ({} of {} within {})\n",
+                                address.to_string(), failure.Count, rules.Failures,
+                                Seconds(rules.Period));
+  }
+  if (failure.Refused)
+  {
+    diagnostics_ << fmt::format("rcon: refusing {} for {} after {} wrong passwords\n",
+                                Counted(address), Seconds(rules.Period), failure.Count);
+  }
+  return Login::Wrong;
+}
+
+void RconServer::Closed(RconConnection& connection)
+{
+  std::erase_if(connections_, [&](const auto& held) { return held.get() == &connection; });
+}
+
+void RconServer::Diagnose(const std::string& line, bool frequent)
+{
+  if (frequent)
+  {
+    const Clock::time_point now = Clock::now();
+    if (now - thinning_since_ >= 1s)
+    {
+      thinning_since_ = now;
+      thinning_admitted_ = 0;
+    }
+    if (thinning_admitted_ == ThinningBurst)
+    {
+      ++thinning_held_back_;
+      return;
+    }
+    ++thinning_admitted_;
+  }
+  diagnostics_ << line << '\n';
 }
 } // namespace devserver

@@ -1,22 +1,31 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include <asio.hpp>
+
+#include "devserver/LoginThrottle.h"
+#include "devserver/RconConnection.h"
+#include "devserver/RconLimits.h"
 
 namespace devserver
 {
 // Serves the Source RCON protocol over TCP. Every handler runs on the
 // io_context's thread, which is the game thread: commands reach the plugin
-// from there and nowhere else.
-class RconServer
+// from there and nowhere else. It keeps accepting whatever accept() reports,
+// holds at most RconLimits::MaxConnections clients, and closes clients that
+// miss a deadline from one coarse periodic sweep.
+class RconServer final : private RconOwner
 {
 public:
-  RconServer(asio::io_context& io, const std::string& bind_address, std::uint16_t port,
-             std::string password, std::ostream& diagnostics);
+  RconServer(asio::io_context& io, RconSettings settings, std::ostream& diagnostics);
   ~RconServer();
   RconServer(const RconServer&) = delete;
   RconServer& operator=(const RconServer&) = delete;
@@ -24,10 +33,33 @@ public:
   [[nodiscard]] std::uint16_t Port() const;
 
 private:
+  using Clock = std::chrono::steady_clock;
+
   void Accept();
+  void AcceptFailed(const asio::error_code& error);
+  void Admit(asio::ip::tcp::socket socket);
+  bool DisplaceOldestUnauthenticated();
+  void ScheduleSweep();
+  void Sweep();
+
+  Login LogIn(const asio::ip::address& address, std::string_view password) override;
+  void Closed(RconConnection& connection) override;
+  void Diagnose(const std::string& line, bool frequent) override;
 
   asio::ip::tcp::acceptor acceptor_;
-  std::string password_;
+  asio::steady_timer retry_timer_;
+  asio::steady_timer sweep_timer_;
+  RconSettings settings_;
   std::ostream& diagnostics_;
+  // In the order they were accepted, so the oldest comes first.
+  std::vector<std::shared_ptr<RconConnection>> connections_;
+  LoginThrottle logins_;
+  // The accept error last reported, while accepting keeps failing.
+  std::optional<asio::error_code> accept_error_;
+
+  // At most a burst of frequent lines a second reach standard error.
+  Clock::time_point thinning_since_;
+  unsigned thinning_admitted_ = 0;
+  unsigned thinning_held_back_ = 0;
 };
 } // namespace devserver

@@ -1,21 +1,28 @@
 // ashgrove-devserver: a small game-server stand-in that loads the real
 // plugin library through the development host and lets a person or a script
 // play a session on the console and over RCON.
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include <CLI/CLI.hpp>
 #include <asio.hpp>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include "devserver/InputReader.h"
+#include "devserver/PasswordSource.h"
 #include "devserver/RconServer.h"
 #include "devserver/Session.h"
 
@@ -72,9 +79,64 @@ int RunScript(devserver::Session& session, const std::string& script, bool echo_
   return session.RunScript(file, std::cerr, echo_comments);
 }
 
+// A server started with standard input, output or error closed would hand
+// those numbers to the first files and sockets it opens, and read commands
+// from a client or write results into one.
+void KeepStandardDescriptorsOpen()
+{
+  for (int descriptor = 0; descriptor <= 2; ++descriptor)
+  {
+    if (fcntl(descriptor, F_GETFD) == -1 && errno == EBADF &&
+        open("/dev/null", O_RDWR) != descriptor)
+    {
+      std::abort();
+    }
+  }
+}
+
+std::optional<std::string> FromEnvironment(const char* name)
+{
+  const char* value = std::getenv(name);
+  return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+void WarnIfDescriptorsAreShort(std::size_t connections)
+{
+  rlimit limit{};
+  // Room for the server's own files: the plugin, its settings, the log.
+  constexpr rlim_t Reserve = 32;
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      limit.rlim_cur < connections + Reserve)
+  {
+    std::cerr << "rcon: warning: the descriptor limit (" << limit.rlim_cur << ") is too low for "
+              << connections << " connections; accepting will wait while descriptors run out\n";
+  }
+}
+
+// The event loop, until SIGINT, SIGTERM, or (without RCON) the end of
+// standard input. Whatever escapes a handler ends it with a report, so that
+// everything is still torn down in order and the server directory removed.
+int RunEventLoop(asio::io_context& io)
+{
+  try
+  {
+    io.run();
+    return 0;
+  }
+  catch (const std::exception& error)
+  {
+    std::cerr << "error: " << error.what() << "; stopping\n";
+  }
+  catch (...)
+  {
+    std::cerr << "error: an unknown exception; stopping\n";
+  }
+  return 2;
+}
+
 // Standard input is read on a thread of its own; every line is handed to
 // the game thread, which is the only one that touches the plugin.
-int RunInteractive(devserver::Session& session, asio::io_context& io)
+int RunInteractive(devserver::Session& session, asio::io_context& io, bool serving_rcon)
 {
   const bool terminal = isatty(STDIN_FILENO) != 0;
   const auto prompt = [terminal]
@@ -85,48 +147,77 @@ int RunInteractive(devserver::Session& session, asio::io_context& io)
     }
   };
   auto guard = asio::make_work_guard(io);
-  std::thread reader(
-      [&]
+  asio::signal_set signals(io, SIGINT, SIGTERM);
+  signals.async_wait(
+      [&io](const asio::error_code& error, int /*signal*/)
       {
-        prompt();
-        for (std::string line; std::getline(std::cin, line);)
+        if (!error)
         {
-          std::promise<void> done;
-          asio::post(io,
-                     [&]
-                     {
-                       try
-                       {
-                         session.Run(line);
-                       }
-                       catch (const std::exception& error)
-                       {
-                         std::cout << "error: " << error.what() << '\n';
-                       }
-                       std::cout.flush();
-                       done.set_value();
-                     });
-          done.get_future().wait();
-          prompt();
+          io.stop();
         }
-        asio::post(io, [&] { io.stop(); });
       });
-  io.run();
-  reader.join();
-  return 0;
+  prompt();
+  devserver::InputReader reader(
+      io, STDIN_FILENO,
+      [&session, prompt](const std::string& line)
+      {
+        try
+        {
+          session.Run(line);
+        }
+        catch (const std::exception& error)
+        {
+          std::cout << "error: " << error.what() << '\n';
+        }
+        std::cout.flush();
+        prompt();
+      },
+      [&io, serving_rcon]
+      {
+        if (serving_rcon)
+        {
+          std::cerr << "standard input has ended; serving RCON until SIGINT or SIGTERM\n";
+          return;
+        }
+        io.stop();
+      });
+  const int status = RunEventLoop(io);
+  reader.Stop();
+  return status;
+}
+
+// A duration in seconds, fractions allowed, from a hundredth to a week.
+void AddSeconds(CLI::App& app, const std::string& name, double& seconds, const std::string& help)
+{
+  app.add_option(name, seconds, help)->capture_default_str()->check(CLI::Range(0.01, 604800.0));
+}
+
+std::chrono::milliseconds Milliseconds(double seconds)
+{
+  return std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(seconds * 1000.0)));
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
+  KeepStandardDescriptorsOpen();
+  // A reader of our output that goes away must not kill the server before
+  // it has cleaned up: writes to it fail instead.
+  std::signal(SIGPIPE, SIG_IGN);
+
   CLI::App app{"Ashgrove development server: the real plugin on a simulated game"};
   std::string server_dir;
   std::string plugin_path = (ProgramDirectory() / "Ashgrove.so").string();
   std::string script;
   bool echo_comments = false;
   std::optional<std::uint16_t> rcon_port;
-  std::string rcon_password;
-  std::string rcon_bind = "127.0.0.1";
+  std::optional<std::string> rcon_password;
+  std::optional<std::string> rcon_password_file;
+  devserver::RconSettings rcon;
+  double auth_timeout = 5.0;
+  double packet_timeout = 5.0;
+  double write_timeout = 10.0;
+  double ban_time = 60.0;
   app.add_option("--server-dir", server_dir,
                  "Server directory (default: a fresh temporary one with the sample config.json)");
   app.add_option("--plugin", plugin_path, "Plugin library to load")->capture_default_str();
@@ -135,17 +226,60 @@ int main(int argc, char** argv)
   app.add_flag("--comments", echo_comments,
                "Print the script's comments and blank lines where they stand, so that its "
                "results read as a story");
-  auto* port_option = app.add_option("--rcon-port", rcon_port, "Serve RCON over TCP on this port");
-  auto* password_option =
-      app.add_option("--rcon-password", rcon_password, "Password RCON clients must give");
-  app.add_option("--rcon-bind", rcon_bind, "Address to serve RCON on")->capture_default_str();
-  port_option->needs(password_option);
+  app.add_option("--rcon-port", rcon_port,
+                 "Serve RCON over TCP on this port; standard input's end then no longer ends "
+                 "the server, SIGINT or SIGTERM does");
+  app.add_option("--rcon-password", rcon_password,
+                 "Password RCON clients must give (other local users can read it here; prefer "
+                 "--rcon-password-file or ASHGROVE_RCON_PASSWORD)");
+  app.add_option("--rcon-password-file", rcon_password_file,
+                 "File holding the RCON password (one trailing line ending is dropped)");
+  app.add_option("--rcon-bind", rcon.BindAddress, "Address to serve RCON on")
+      ->capture_default_str();
+  app.add_option("--rcon-max-connections", rcon.Limits.MaxConnections,
+                 "Connections held at once; a newcomer displaces the oldest one that has not "
+                 "authenticated")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
+  AddSeconds(app, "--rcon-auth-timeout", auth_timeout, "Seconds a connection has to authenticate");
+  AddSeconds(app, "--rcon-packet-timeout", packet_timeout,
+             "Seconds a packet has to arrive whole once it has begun");
+  AddSeconds(app, "--rcon-write-timeout", write_timeout,
+             "Seconds a client's unsent replies may make no progress before it is dropped");
+  app.add_option("--rcon-output-limit", rcon.Limits.OutputLimit,
+                 "Bytes of unsent replies past which a client's requests wait")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{4096}, std::size_t{1} << 30U));
+  app.add_option("--rcon-ban-after", rcon.Limits.Logins.Failures,
+                 "Wrong passwords from one address within the ban time that refuse it for the "
+                 "ban time (0: never)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 1000000));
+  AddSeconds(app, "--rcon-ban-time", ban_time,
+             "Seconds wrong passwords are counted over, and an address refused for");
   CLI11_PARSE(app, argc, argv);
-  if (rcon_port && rcon_password.empty())
+
+  std::optional<std::string> password;
+  try
   {
-    std::cerr << "error: RCON is never served without a password\n";
+    password = devserver::ResolvePassword(
+        {rcon_password, rcon_password_file, FromEnvironment("ASHGROVE_RCON_PASSWORD")});
+  }
+  catch (const devserver::PasswordError& error)
+  {
+    std::cerr << "error: " << error.what() << '\n';
     return 2;
   }
+  if (rcon_port && !password)
+  {
+    std::cerr << "error: RCON is never served without a password: give --rcon-password-file, "
+                 "ASHGROVE_RCON_PASSWORD or --rcon-password\n";
+    return 2;
+  }
+  rcon.Limits.AuthTimeout = Milliseconds(auth_timeout);
+  rcon.Limits.PacketTimeout = Milliseconds(packet_timeout);
+  rcon.Limits.WriteTimeout = Milliseconds(write_timeout);
+  rcon.Limits.Logins.Period = Milliseconds(ban_time);
 
   try
   {
@@ -163,16 +297,19 @@ int main(int argc, char** argv)
     }
 
     asio::io_context io;
-    std::unique_ptr<devserver::RconServer> rcon;
+    std::unique_ptr<devserver::RconServer> server;
     if (rcon_port)
     {
-      rcon = std::make_unique<devserver::RconServer>(io, rcon_bind, *rcon_port, rcon_password,
-                                                     std::cerr);
-      std::cout << "rcon-listening address=" << rcon_bind << " port=" << rcon->Port() << std::endl;
+      rcon.Port = *rcon_port;
+      rcon.Password = *password;
+      WarnIfDescriptorsAreShort(rcon.Limits.MaxConnections);
+      server = std::make_unique<devserver::RconServer>(io, rcon, std::cerr);
+      std::cout << "rcon-listening address=" << rcon.BindAddress << " port=" << server->Port()
+                << std::endl;
     }
     std::cout << "server-dir " << server_dir << '\n';
     session.Run("load");
-    return RunInteractive(session, io);
+    return RunInteractive(session, io, server != nullptr);
   }
   catch (const std::exception& error)
   {

@@ -5,6 +5,7 @@
 
 #include "GameState.h"
 #include "HostState.h"
+#include "RecentEntries.h"
 #include "devhost/Host.h"
 #include "devhost/Text.h"
 #include "host/Interfaces.h"
@@ -24,7 +25,7 @@ namespace
 struct Players
 {
   std::map<std::string, std::unique_ptr<APlayerController>> ByName;
-  std::vector<DeliveredMessage> Delivered;
+  RecentEntries<DeliveredMessage> Delivered;
   std::function<void(const DeliveredMessage&)> Listener;
 };
 
@@ -52,7 +53,7 @@ public:
     }
     DeliveredMessage message{player->Name, path_, colour, Utf8(text)};
     auto& players = PlayerState();
-    players.Delivered.push_back(message);
+    players.Delivered.Add(message);
     if (players.Listener)
     {
       players.Listener(message);
@@ -95,7 +96,7 @@ private:
 void ResetApiUtils()
 {
   auto& players = PlayerState();
-  players.Delivered.clear();
+  players.Delivered.Clear();
   players.Listener = nullptr;
 }
 } // namespace devhost::detail
@@ -128,12 +129,12 @@ std::string PlayerName(const APlayerController* player)
 
 std::vector<DeliveredMessage> DeliveredMessages()
 {
-  return detail::PlayerState().Delivered;
+  return detail::PlayerState().Delivered.Copy();
 }
 
 void ClearDeliveredMessages()
 {
-  detail::PlayerState().Delivered.clear();
+  detail::PlayerState().Delivered.Clear();
 }
 
 void SetMessageListener(std::function<void(const DeliveredMessage&)> listener)

@@ -3,6 +3,7 @@
 
 #include "GameState.h"
 #include "HostState.h"
+#include "RecentEntries.h"
 #include "devhost/Game.h"
 #include "devhost/Host.h"
 #include "host/Interfaces.h"
@@ -14,7 +15,7 @@ namespace
 struct HostConfig
 {
   std::string ServerDirectory = ".";
-  std::vector<std::string> Calls;
+  RecentEntries<std::string> Calls;
 };
 
 HostConfig& Config()
@@ -26,7 +27,7 @@ HostConfig& Config()
 
 void Journal(std::string entry)
 {
-  Config().Calls.push_back(std::move(entry));
+  Config().Calls.Add(std::move(entry));
 }
 } // namespace devhost::detail
 
@@ -48,12 +49,12 @@ void SetServerDirectory(const std::string& directory)
 
 std::vector<std::string> HostCalls()
 {
-  return detail::Config().Calls;
+  return detail::Config().Calls.Copy();
 }
 
 void ClearHostCalls()
 {
-  detail::Config().Calls.clear();
+  detail::Config().Calls.Clear();
 }
 
 void ResetHost()

@@ -7,6 +7,7 @@
 #include <spdlog/sinks/stdout_color_sinks.h>
 
 #include "HostState.h"
+#include "RecentEntries.h"
 #include "devhost/Host.h"
 #include "host/Interfaces.h"
 
@@ -16,21 +17,21 @@ namespace
 {
 constexpr const char* HostLogPattern = "[%Y-%m-%d %H:%M:%S] [%n][%l] %v";
 
-// Keeps every formatted line so tests and the development server can read
-// what reached the host's log.
+// Keeps the most recent formatted lines so tests and the development server
+// can read what reached the host's log.
 class CaptureSink final : public spdlog::sinks::base_sink<std::mutex>
 {
 public:
   std::vector<std::string> Lines()
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return lines_;
+    return lines_.Copy();
   }
 
   void Clear()
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    lines_.clear();
+    lines_.Clear();
   }
 
   void SetListener(std::function<void(const std::string&)> listener)
@@ -49,7 +50,7 @@ protected:
     {
       line.pop_back();
     }
-    lines_.push_back(line);
+    lines_.Add(line);
     if (listener_)
     {
       listener_(line);
@@ -59,7 +60,7 @@ protected:
   void flush_() override {}
 
 private:
-  std::vector<std::string> lines_;
+  RecentEntries<std::string> lines_;
   std::function<void(const std::string&)> listener_;
 };
 

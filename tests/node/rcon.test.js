@@ -8,6 +8,7 @@ import { createConnection } from "node:net";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { Rcon } from "rcon-client";
+import { packet } from "./rcon-wire.js";
 
 const devserver = process.env.ASHGROVE_DEVSERVER;
 const password = "s3cret pass";
@@ -33,17 +34,6 @@ async function outputMatching(pattern) {
 
 async function connect() {
   return Rcon.connect({ host: "127.0.0.1", port, password, timeout: 5000 });
-}
-
-// Bytes of one Source RCON packet.
-function packet(id, type, body) {
-  const payload = Buffer.from(body, "utf-8");
-  const buffer = Buffer.alloc(14 + payload.length);
-  buffer.writeInt32LE(10 + payload.length, 0);
-  buffer.writeInt32LE(id, 4);
-  buffer.writeInt32LE(type, 8);
-  payload.copy(buffer, 12);
-  return buffer;
 }
 
 // Sends raw bytes and resolves once the server closes the connection.
@@ -85,9 +75,13 @@ before(async () => {
   });
 });
 
+// With RCON served, the end of standard input does not end the server;
+// SIGTERM does, cleanly.
 after(async () => {
+  const closed = new Promise((resolve) => server.on("close", (code, signal) => resolve({ code, signal })));
   server.stdin.end();
-  await new Promise((resolve) => server.on("close", resolve));
+  server.kill("SIGTERM");
+  assert.deepEqual(await closed, { code: 0, signal: null });
   rmSync(serverDir, { recursive: true, force: true });
 });
 

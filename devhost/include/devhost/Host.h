@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -13,10 +14,16 @@
 // configures, drives and reads back. The plugin never sees these.
 namespace devhost
 {
+// The host call journal, the captured log and the delivered messages keep
+// only their most recent entries, so that memory stays flat however long a
+// server runs.
+constexpr std::size_t RecentRecordLimit = 4096;
+
 // The directory GetCurrentDir reports.
 ASAAPI_API void SetServerDirectory(const std::string& directory);
 
-// Host calls the plugin made, in order, e.g. "InstallDetour <signature>".
+// Host calls the plugin made, in order, e.g. "InstallDetour <signature>"
+// (the most recent RecentRecordLimit).
 ASAAPI_API std::vector<std::string> HostCalls();
 ASAAPI_API void ClearHostCalls();
 
@@ -47,7 +54,8 @@ ASAAPI_API std::vector<DeliveredMessage> DeliveredMessages();
 ASAAPI_API void ClearDeliveredMessages();
 ASAAPI_API void SetMessageListener(std::function<void(const DeliveredMessage&)> listener);
 // Paths the plugins asked MessengerForPlugin for, in order (read from the
-// host call journal, so ClearHostCalls forgets them too).
+// host call journal, so ClearHostCalls forgets them too, and only lookups
+// among its most recent entries are seen).
 ASAAPI_API std::vector<std::string> MessengerLookups();
 
 // RCON connections: each reply a plugin sends on one goes to its receiver.
@@ -61,7 +69,8 @@ using RconReceiver = std::function<void(const RconReply&)>;
 ASAAPI_API RCONClientConnection* OpenRconConnection(RconReceiver receiver);
 ASAAPI_API void CloseRconConnection(RCONClientConnection* connection);
 
-// The host's log sinks: a console sink and a capture sink.
+// The host's log sinks: a console sink and a capture sink, which keeps the
+// most recent RecentRecordLimit lines.
 ASAAPI_API std::vector<std::string> CapturedLog();
 ASAAPI_API void ClearCapturedLog();
 ASAAPI_API void SetLogListener(std::function<void(const std::string&)> listener);
