@@ -7,9 +7,11 @@
 #include <memory>
 #include <stdexcept>
 
-#include "devhost/Game.h"
+#include "devhost/GameCalls.h"
 #include "devhost/Host.h"
+#include "devhost/Logging.h"
 #include "devhost/PluginLibrary.h"
+#include "devhost/World.h"
 #include "host/AsaApi.h"
 #include "support/AllocationCounter.h"
 #include "support/PluginFiles.h"

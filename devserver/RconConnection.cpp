@@ -5,7 +5,8 @@
 
 #include <fmt/format.h>
 
-#include "devhost/Host.h"
+#include "devhost/Commands.h"
+#include "devhost/Rcon.h"
 
 namespace devserver
 {

@@ -8,8 +8,15 @@
 
 #include <fmt/format.h>
 
+#include "devhost/Commands.h"
+#include "devhost/GameCalls.h"
 #include "devhost/Host.h"
+#include "devhost/Logging.h"
+#include "devhost/Players.h"
+#include "devhost/Rcon.h"
+#include "devhost/World.h"
 #include "devserver/Output.h"
+#include "settings/SettingsLocation.h"
 
 namespace devserver
 {
@@ -343,7 +350,7 @@ void Session::Advance(const Arguments& arguments)
 
 std::filesystem::path Session::ConfigPath() const
 {
-  return config_.ServerDirectory / "ArkApi" / "Plugins" / "Ashgrove" / "config.json";
+  return ConfigFilePathIn(config_.ServerDirectory);
 }
 
 void Session::WriteConfig(const std::string& bytes)

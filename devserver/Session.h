@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "devhost/Game.h"
+#include "devhost/GameCalls.h"
 #include "devhost/PluginLibrary.h"
+#include "devhost/World.h"
 #include "devserver/CommandLine.h"
 
 namespace devserver

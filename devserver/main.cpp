@@ -25,6 +25,7 @@
 #include "devserver/PasswordSource.h"
 #include "devserver/RconServer.h"
 #include "devserver/Session.h"
+#include "settings/SettingsLocation.h"
 
 namespace
 {
@@ -48,9 +49,9 @@ public:
       throw std::runtime_error("cannot create a temporary server directory");
     }
     path_ = pattern;
-    const fs::path plugin_folder = path_ / "ArkApi" / "Plugins" / "Ashgrove";
-    fs::create_directories(plugin_folder);
-    fs::copy_file(ProgramDirectory() / "config.json", plugin_folder / "config.json");
+    const fs::path config = ConfigFilePathIn(path_);
+    fs::create_directories(config.parent_path());
+    fs::copy_file(ProgramDirectory() / "config.json", config);
   }
 
   ~TemporaryServerDirectory()

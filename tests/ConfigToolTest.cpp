@@ -10,6 +10,8 @@
 #include "configtool/Report.h"
 #include "configtool/Schema.h"
 #include "configtool/SettingsCheck.h"
+#include "devhost/Commands.h"
+#include "devhost/Rcon.h"
 #include "settings/ConfigFile.h"
 #include "settings/SettingsReader.h"
 #include "support/PluginFixture.h"

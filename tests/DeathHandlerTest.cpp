@@ -7,7 +7,9 @@
 #include <tuple>
 #include <vector>
 
-#include "devhost/Game.h"
+#include "devhost/GameCalls.h"
+#include "devhost/ReflectionControls.h"
+#include "devhost/World.h"
 #include "host/ReflectedNames.h"
 #include "support/PluginFixture.h"
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <utility>
 
-#include "devhost/Game.h"
+#include "devhost/GameCalls.h"
+#include "devhost/ReflectionControls.h"
+#include "devhost/World.h"
 #include "host/ReflectedNames.h"
 #include "support/PluginFixture.h"
 

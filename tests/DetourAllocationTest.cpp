@@ -2,7 +2,8 @@
 
 #include <utility>
 
-#include "devhost/Game.h"
+#include "devhost/GameCalls.h"
+#include "devhost/World.h"
 #include "support/AllocationCounter.h"
 #include "support/PluginFixture.h"
 

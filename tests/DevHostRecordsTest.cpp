@@ -7,6 +7,8 @@
 #include <spdlog/logger.h>
 
 #include "devhost/Host.h"
+#include "devhost/Logging.h"
+#include "devhost/Players.h"
 #include "host/FString.h"
 #include "host/Interfaces.h"
 

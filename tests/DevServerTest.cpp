@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "devhost/Host.h"
 #include "devserver/Output.h"
 #include "devserver/RconPacket.h"
 #include "devserver/Session.h"

@@ -8,7 +8,13 @@
 #include <string>
 #include <vector>
 
+#include <spdlog/logger.h>
+
+#include "devhost/Commands.h"
 #include "devhost/Host.h"
+#include "devhost/Logging.h"
+#include "devhost/Rcon.h"
+#include "host/Interfaces.h"
 #include "host/ReflectedNames.h"
 #include "support/PluginFixture.h"
 
@@ -172,6 +178,20 @@ TEST_F(PluginTest, AFailedReloadLogsOneLineInTheChannelsPattern)
   EXPECT_TRUE(log[0] == LocalStamp(before) + tail || log[0] == LocalStamp(after) + tail) << log[0];
   EXPECT_TRUE(
       std::regex_match(log[0], std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Ashgrove\]\[error\] .*)")));
+}
+
+TEST_F(PluginTest, AFailedReloadsLogLineIsFlushedAtOnce)
+{
+  LoadPlugin();
+  // A host logger does not flush by itself: its line waits in the sink.
+  spdlog::logger host("host", GetLogSinks().begin(), GetLogSinks().end());
+  host.info("waiting to be flushed");
+  ASSERT_EQ(devhost::UnflushedLogLines(), 1U);
+
+  server_.RemoveConfig();
+  ASSERT_TRUE(devhost::RunConsoleCommand(nullptr, "Ashgrove.Reload"));
+  EXPECT_EQ(devhost::CapturedLog().size(), 2U);
+  EXPECT_EQ(devhost::UnflushedLogLines(), 0U) << "the error line was not flushed";
 }
 
 TEST_F(PluginTest, EachLoadedLibraryMakesItsOwnLogChannelAndTakesItAlong)

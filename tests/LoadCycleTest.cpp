@@ -6,9 +6,14 @@
 
 #include <spdlog/logger.h>
 
-#include "devhost/Game.h"
+#include "devhost/Commands.h"
+#include "devhost/GameCalls.h"
 #include "devhost/Host.h"
+#include "devhost/Logging.h"
+#include "devhost/Players.h"
 #include "devhost/PluginLibrary.h"
+#include "devhost/Rcon.h"
+#include "devhost/World.h"
 #include "host/Interfaces.h"
 #include "host/ReflectedNames.h"
 #include "support/PluginFixture.h"

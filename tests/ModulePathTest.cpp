@@ -3,7 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "devhost/Host.h"
+#include "devhost/Commands.h"
+#include "devhost/Players.h"
 #include "devhost/PluginLibrary.h"
 #include "support/PluginFixture.h"
 

@@ -5,8 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "devhost/Game.h"
-#include "devhost/Host.h"
+#include "devhost/Commands.h"
+#include "devhost/GameCalls.h"
+#include "devhost/Logging.h"
+#include "devhost/Players.h"
+#include "devhost/Rcon.h"
+#include "devhost/World.h"
 #include "support/PluginFixture.h"
 
 namespace

@@ -1,12 +1,12 @@
 #include <map>
 #include <memory>
-#include <string_view>
 #include <utility>
 
 #include "GameState.h"
 #include "HostState.h"
 #include "RecentEntries.h"
 #include "devhost/Host.h"
+#include "devhost/Players.h"
 #include "devhost/Text.h"
 #include "host/Interfaces.h"
 
@@ -26,10 +26,9 @@ struct Players
 {
   std::map<std::string, std::unique_ptr<APlayerController>> ByName;
   RecentEntries<DeliveredMessage> Delivered;
+  RecentEntries<std::string> MessengerLookups;
   std::function<void(const DeliveredMessage&)> Listener;
 };
-
-constexpr std::string_view MessengerCall = "MessengerForPlugin ";
 
 Players& PlayerState()
 {
@@ -79,7 +78,8 @@ public:
   std::shared_ptr<PluginMessenger> MessengerForPlugin(const FString& plugin_path) override
   {
     const std::string path = Utf8(plugin_path);
-    Journal(std::string(MessengerCall) + path);
+    Journal("MessengerForPlugin " + path);
+    PlayerState().MessengerLookups.Add(path);
     auto& messenger = messengers_[path];
     if (!messenger)
     {
@@ -97,6 +97,7 @@ void ResetApiUtils()
 {
   auto& players = PlayerState();
   players.Delivered.Clear();
+  players.MessengerLookups.Clear();
   players.Listener = nullptr;
 }
 } // namespace devhost::detail
@@ -144,14 +145,6 @@ void SetMessageListener(std::function<void(const DeliveredMessage&)> listener)
 
 std::vector<std::string> MessengerLookups()
 {
-  std::vector<std::string> paths;
-  for (const std::string& call : HostCalls())
-  {
-    if (call.rfind(detail::MessengerCall, 0) == 0)
-    {
-      paths.push_back(call.substr(detail::MessengerCall.size()));
-    }
-  }
-  return paths;
+  return detail::PlayerState().MessengerLookups.Copy();
 }
 } // namespace devhost

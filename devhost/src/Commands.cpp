@@ -6,18 +6,10 @@
 
 #include "GameState.h"
 #include "HostState.h"
-#include "devhost/Host.h"
+#include "devhost/Commands.h"
 #include "devhost/Text.h"
 #include "host/Interfaces.h"
 #include "host/ReflectedNames.h"
-
-// The connection the game keeps for one RCON client.
-class RCONClientConnection
-{
-public:
-  explicit RCONClientConnection(devhost::RconReceiver receiver) : Receiver(std::move(receiver)) {}
-  devhost::RconReceiver Receiver;
-};
 
 namespace devhost::detail
 {
@@ -52,7 +44,6 @@ struct Registry
   // Copies: the plugin hands over temporaries.
   std::map<std::string, AsaApi::ConsoleCommandCallback> Console;
   std::map<std::string, AsaApi::RconCommandCallback> Rcon;
-  std::vector<std::unique_ptr<RCONClientConnection>> Connections;
 };
 
 Registry& Commands()
@@ -91,29 +82,7 @@ public:
   }
 };
 
-RCONClientConnection* FindConnection(RCONClientConnection* connection)
-{
-  for (const auto& open : Commands().Connections)
-  {
-    if (open.get() == connection)
-    {
-      return connection;
-    }
-  }
-  return nullptr;
-}
 } // namespace
-
-// The game's "RCONClientConnection.SendMessage(int,int,FString&)".
-void RconSendMessage(RCONClientConnection* connection, int id, int type, FString& body)
-{
-  Trace("call", GameNames::RconSendMessage);
-  RCONClientConnection* open = FindConnection(connection);
-  if (open != nullptr && open->Receiver)
-  {
-    open->Receiver(RconReply{id, type, Utf8(body)});
-  }
-}
 
 void ResetCommands()
 {
@@ -163,10 +132,11 @@ bool RunRconCommand(RCONClientConnection* connection, std::int32_t request_id,
     return false;
   }
   const AsaApi::RconCommandCallback callback = found->second;
+  // A command reads only the request's id; the body stays empty rather than
+  // be converted for nobody on every request.
   RCONPacket packet;
   packet.Id = request_id;
   packet.Type = 2;
-  packet.Body = FString(line.c_str());
   packet.Length = static_cast<std::int32_t>(line.size() + 10);
   callback(connection, &packet, AsaApi::GetApiUtils().CurrentWorld());
   return true;
@@ -185,19 +155,5 @@ bool RconCommandRegistered(const std::string& name)
 std::size_t RegisteredCommandCount()
 {
   return Commands().Console.size() + Commands().Rcon.size();
-}
-
-RCONClientConnection* OpenRconConnection(RconReceiver receiver)
-{
-  Commands().Connections.push_back(std::make_unique<RCONClientConnection>(std::move(receiver)));
-  return Commands().Connections.back().get();
-}
-
-void CloseRconConnection(RCONClientConnection* connection)
-{
-  auto& connections = Commands().Connections;
-  connections.erase(std::remove_if(connections.begin(), connections.end(),
-                                   [&](const auto& open) { return open.get() == connection; }),
-                    connections.end());
 }
 } // namespace devhost

@@ -1,4 +1,6 @@
-#include "devhost/Game.h"
+#include "devhost/GameCalls.h"
+#include "devhost/ReflectionControls.h"
+#include "devhost/World.h"
 
 #include <utility>
 
@@ -302,11 +304,6 @@ const DepositCall& LastDepositCall()
 void HideName(const std::string& name)
 {
   State().Hidden.insert(name);
-}
-
-void ShowAllNames()
-{
-  State().Hidden.clear();
 }
 
 void OverrideBitField(std::optional<BitField> field)

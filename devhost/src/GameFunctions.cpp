@@ -2,6 +2,7 @@
 #include <cwchar>
 
 #include "GameState.h"
+#include "RconConnections.h"
 #include "host/ReflectedNames.h"
 
 namespace devhost::detail
@@ -66,8 +67,6 @@ struct SimDeposit
 SimDeposit TheDeposit;
 } // namespace
 
-void RconSendMessage(RCONClientConnection* connection, int id, int type, FString& body);
-
 void RegisterGameFunctions(std::unordered_map<std::string, void*>& functions)
 {
   functions[GameNames::IsShooterCharacter] = reinterpret_cast<void*>(&IsShooterCharacter);
@@ -131,7 +130,6 @@ APrimalStructureItemContainer* GameDropInventoryDeposit(
   last.FromDeath = from_death;
   last.CannotPickUp = cannot_pick_up;
   last.IsVisible = is_visible;
-  ++last.Calls;
   auto* deposit = reinterpret_cast<APrimalStructureItemContainer*>(&TheDeposit);
   if (deposit_out != nullptr)
   {

@@ -8,7 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "devhost/Game.h"
+#include "devhost/GameCalls.h"
+#include "devhost/World.h"
 
 namespace devhost::detail
 {

@@ -4,8 +4,8 @@
 #include "GameState.h"
 #include "HostState.h"
 #include "RecentEntries.h"
-#include "devhost/Game.h"
 #include "devhost/Host.h"
+#include "devhost/World.h"
 #include "host/Interfaces.h"
 
 namespace devhost::detail

@@ -8,7 +8,7 @@
 
 #include "HostState.h"
 #include "RecentEntries.h"
-#include "devhost/Host.h"
+#include "devhost/Logging.h"
 #include "host/Interfaces.h"
 
 namespace devhost::detail
@@ -32,6 +32,13 @@ public:
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     lines_.Clear();
+    unflushed_ = 0;
+  }
+
+  std::size_t Unflushed()
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return unflushed_;
   }
 
   void SetListener(std::function<void(const std::string&)> listener)
@@ -51,16 +58,18 @@ protected:
       line.pop_back();
     }
     lines_.Add(line);
+    ++unflushed_;
     if (listener_)
     {
       listener_(line);
     }
   }
 
-  void flush_() override {}
+  void flush_() override { unflushed_ = 0; }
 
 private:
   RecentEntries<std::string> lines_;
+  std::size_t unflushed_ = 0;
   std::function<void(const std::string&)> listener_;
 };
 
@@ -111,6 +120,11 @@ using detail::HostSinks;
 std::vector<std::string> CapturedLog()
 {
   return HostSinks().Capture->Lines();
+}
+
+std::size_t UnflushedLogLines()
+{
+  return HostSinks().Capture->Unflushed();
 }
 
 void ClearCapturedLog()

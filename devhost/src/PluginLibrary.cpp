@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "devhost/Host.h"
+#include "devhost/Logging.h"
 #include "devhost/Text.h"
 
 #if defined(_WIN32)

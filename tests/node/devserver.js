@@ -1,5 +1,6 @@
 // Starts the development server for a test and reads what it prints.
 import { spawn } from "node:child_process";
+import { join } from "node:path";
 
 export const devserver = process.env.ASHGROVE_DEVSERVER;
 
@@ -97,3 +98,8 @@ export function run(args, { env = {}, input = "" } = {}) {
 }
 
 export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// Where the server reads the settings file below a server directory.
+export function configPath(serverDir) {
+  return join(serverDir, "ArkApi", "Plugins", "Ashgrove", "config.json");
+}

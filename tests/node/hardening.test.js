@@ -5,16 +5,16 @@ import { test } from "node:test";
 import assert from "node:assert/strict";
 import { existsSync, mkdtempSync, mkdirSync, rmSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
-import { join } from "node:path";
-import { Server, run, sleep } from "./devserver.js";
+import { dirname, join } from "node:path";
+import { Server, configPath, run, sleep } from "./devserver.js";
 import { Auth, ExecCommand, MaximumSize, RawClient, packet } from "./rcon-wire.js";
 
 const password = "hard to guess";
 
 function serverDirectory(config) {
   const dir = mkdtempSync(join(tmpdir(), "ashgrove-hardening-"));
-  mkdirSync(join(dir, "ArkApi", "Plugins", "Ashgrove"), { recursive: true });
-  writeFileSync(join(dir, "ArkApi", "Plugins", "Ashgrove", "config.json"), config);
+  mkdirSync(dirname(configPath(dir)), { recursive: true });
+  writeFileSync(configPath(dir), config);
   return dir;
 }
 
@@ -71,7 +71,7 @@ test("replies longer than one packet come in parts that end at the end marker", 
   const token = '"' + "x".repeat(4000) + "\u00e9\u20ac\u{1F600}".repeat(700);
   await withServer([], async (server, dir) => {
     // Broken once the plugin has started: it would not start on it.
-    writeFileSync(join(dir, "ArkApi", "Plugins", "Ashgrove", "config.json"), `{"a": ${token}`);
+    writeFileSync(configPath(dir), `{"a": ${token}`);
     const client = await loggedIn(server);
     const parts = await client.command(7, "Ashgrove.Reload");
     assert.ok(parts.length >= 3, `${parts.length} parts`);

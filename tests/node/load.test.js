@@ -13,9 +13,9 @@ import { test } from "node:test";
 import assert from "node:assert/strict";
 import { mkdtempSync, mkdirSync, readdirSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
-import { join } from "node:path";
+import { dirname, join } from "node:path";
 import { Worker } from "node:worker_threads";
-import { Server, sleep } from "./devserver.js";
+import { Server, configPath, sleep } from "./devserver.js";
 import { Auth, ExecCommand, RawClient, connectSocket, packet, reloadLoop, reloadRate } from "./rcon-wire.js";
 
 const password = "load test";
@@ -42,9 +42,9 @@ async function settle(pid, descriptors) {
 
 test("the server holds up under load and attack, and gives back what it took", { timeout: 110000 }, async () => {
   const dir = mkdtempSync(join(tmpdir(), "ashgrove-load-"));
-  const configPath = join(dir, "ArkApi", "Plugins", "Ashgrove", "config.json");
-  mkdirSync(join(dir, "ArkApi", "Plugins", "Ashgrove"), { recursive: true });
-  writeFileSync(configPath, '{"wildDinosAffected": true}');
+  const config = configPath(dir);
+  mkdirSync(dirname(config), { recursive: true });
+  writeFileSync(config, '{"wildDinosAffected": true}');
   // Deadlines longer than the test, so that every attacker is still held
   // while the honest client is timed; the timeouts have tests of their own.
   const server = await Server.start(
@@ -115,9 +115,9 @@ test("the server holds up under load and attack, and gives back what it took", {
     };
     const half = Math.ceil(reloadTarget / 8) * 4;
     assert.deepEqual(await reloads(half), { answered: half, reloaded: half });
-    writeFileSync(configPath, '{"wildDinosAffected": tru');
+    writeFileSync(config, '{"wildDinosAffected": tru');
     assert.deepEqual(await reloads(half), { answered: half, reloaded: 0 });
-    writeFileSync(configPath, "{}");
+    writeFileSync(config, "{}");
     const reloadSeconds = (Date.now() - started) / 1000;
     const phaseEnd = usage(pid);
 

@@ -6,7 +6,8 @@ import { spawn } from "node:child_process";
 import { mkdtempSync, mkdirSync, writeFileSync, rmSync } from "node:fs";
 import { createConnection } from "node:net";
 import { tmpdir } from "node:os";
-import { join } from "node:path";
+import { dirname, join } from "node:path";
+import { configPath } from "./devserver.js";
 import { Rcon } from "rcon-client";
 import { packet } from "./rcon-wire.js";
 
@@ -18,7 +19,7 @@ let serverDir;
 let output = "";
 
 function writeConfig(text) {
-  writeFileSync(join(serverDir, "ArkApi", "Plugins", "Ashgrove", "config.json"), text);
+  writeFileSync(configPath(serverDir), text);
 }
 
 // Resolves once the server's output matches, or fails after five seconds.
@@ -56,7 +57,7 @@ function closedAfter(bytes) {
 before(async () => {
   assert.ok(devserver, "ASHGROVE_DEVSERVER must name the development server");
   serverDir = mkdtempSync(join(tmpdir(), "ashgrove-rcon-"));
-  mkdirSync(join(serverDir, "ArkApi", "Plugins", "Ashgrove"), { recursive: true });
+  mkdirSync(dirname(configPath(serverDir)), { recursive: true });
   writeConfig("{}");
   server = spawn(devserver, ["--server-dir", serverDir, "--rcon-port", "0", "--rcon-password", password], {
     stdio: ["pipe", "pipe", "inherit"],

@@ -1,5 +1,8 @@
 #include "support/PluginFixture.h"
 
+#include "devhost/Host.h"
+#include "devhost/Logging.h"
+
 namespace testsupport
 {
 void PluginTest::SetUp()

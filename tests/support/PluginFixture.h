@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "devhost/Game.h"
 #include "devhost/Host.h"
 #include "devhost/PluginLibrary.h"
 #include "support/PluginFiles.h"

@@ -30,9 +30,6 @@ public:
   // code is about to go away.
   void Close();
 
-  [[nodiscard]] bool IsOpen() const { return handle_ != nullptr; }
-  [[nodiscard]] const std::string& Path() const { return path_; }
-
 private:
   std::string path_;
   void* handle_ = nullptr;
