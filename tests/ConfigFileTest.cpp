@@ -12,7 +12,7 @@
 #include "settings/ConfigFile.h"
 #include "settings/CorpseSettings.h"
 #include "support/AllocationCounter.h"
-#include "support/ServerDirectory.h"
+#include "support/SettingsFixture.h"
 
 #if !defined(_WIN32)
 #include <fcntl.h>
@@ -24,29 +24,15 @@ namespace
 {
 namespace fs = std::filesystem;
 
-constexpr CorpseSettingsValues Previous{true, false, true, 11, 22, 33};
+using testsupport::Previous;
 
-class ConfigFileKinds : public ::testing::Test
+class ConfigFileKinds : public testsupport::SettingsLoadTest
 {
 protected:
   void SetUp() override
   {
-    devhost::SetServerDirectory(server_.Path());
+    SettingsLoadTest::SetUp();
     server_.RemoveConfig();
-    CorpseSettings = Previous;
-  }
-
-  static std::optional<std::string> LoadError()
-  {
-    try
-    {
-      LoadSettings();
-    }
-    catch (const std::exception& error)
-    {
-      return std::string(error.what());
-    }
-    return std::nullopt;
   }
 
   // A load that must fail and leave the settings as they were.
@@ -55,8 +41,6 @@ protected:
     EXPECT_EQ(LoadError(), error);
     EXPECT_EQ(CorpseSettings, Previous);
   }
-
-  testsupport::ServerDirectory server_;
 };
 
 // A JSON object of exactly `size` bytes: the settings, then blanks.

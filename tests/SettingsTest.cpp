@@ -8,42 +8,20 @@
 
 #include "devhost/Host.h"
 #include "settings/CorpseSettings.h"
-#include "support/ServerDirectory.h"
 #include "support/SettingsCases.h"
+#include "support/SettingsFixture.h"
 
 namespace
 {
-// Values no file in these tests produces, so an untouched store shows.
-constexpr CorpseSettingsValues Previous{true, false, true, 11, 22, 33};
 using testsupport::Defaults;
 using testsupport::LoadCase;
+using testsupport::Previous;
 using testsupport::SettingsCases;
 using testsupport::With;
 
-class SettingsFile : public ::testing::TestWithParam<LoadCase>
+class SettingsFile : public testsupport::SettingsLoadTest,
+                     public ::testing::WithParamInterface<LoadCase>
 {
-protected:
-  void SetUp() override
-  {
-    devhost::SetServerDirectory(server_.Path());
-    CorpseSettings = Previous;
-  }
-
-  // The text of the exception a load throws, or nothing when it succeeds.
-  static std::optional<std::string> LoadError()
-  {
-    try
-    {
-      LoadSettings();
-    }
-    catch (const std::exception& error)
-    {
-      return std::string(error.what());
-    }
-    return std::nullopt;
-  }
-
-  testsupport::ServerDirectory server_;
 };
 
 TEST_P(SettingsFile, LoadsAllOrNothing)
