@@ -43,7 +43,10 @@ public:
   // `errors`. With `echo_comments`, the script's comments and blank lines are
   // printed where they stand, so each block of results sits under the words
   // that explain it.
-  int RunScript(std::istream& script, std::ostream& errors, bool echo_comments);
+  // `stop_requested`, when given, is asked before each line; once it says
+  // yes, the script ends there with status 2 ("stopped before line N").
+  int RunScript(std::istream& script, std::ostream& errors, bool echo_comments,
+                const std::function<bool()>& stop_requested = {});
 
   [[nodiscard]] bool PluginLoaded() const { return plugin_ != nullptr; }
 

@@ -69,6 +69,13 @@ private:
   fs::path path_;
 };
 
+volatile std::sig_atomic_t StopRequested = 0;
+
+extern "C" void RequestStop(int /*signal*/)
+{
+  StopRequested = 1;
+}
+
 int RunScript(devserver::Session& session, const std::string& script, bool echo_comments)
 {
   std::ifstream file(script);
@@ -77,7 +84,11 @@ int RunScript(devserver::Session& session, const std::string& script, bool echo_
     std::cerr << "error: cannot read script " << script << '\n';
     return 2;
   }
-  return session.RunScript(file, std::cerr, echo_comments);
+  // SIGINT and SIGTERM stop the script between lines, so that the session
+  // ends cleanly and its temporary server directory goes with it.
+  std::signal(SIGINT, &RequestStop);
+  std::signal(SIGTERM, &RequestStop);
+  return session.RunScript(file, std::cerr, echo_comments, [] { return StopRequested != 0; });
 }
 
 // A server started with standard input, output or error closed would hand

@@ -277,6 +277,17 @@ INSTANTIATE_TEST_SUITE_P(
                                  "error line 1: usage: console PLAYER|- TEXT\n"}),
     [](const auto& test) { return std::string(test.param.Name); });
 
+TEST_F(DevServerSession, AScriptStopsBetweenLinesWhenAskedTo)
+{
+  out_.str("");
+  std::istringstream script("time 1\ntime 2\ntime 3\n");
+  std::ostringstream errors;
+  int lines_asked = 0;
+  EXPECT_EQ(session_->RunScript(script, errors, false, [&] { return ++lines_asked > 2; }), 2);
+  EXPECT_EQ(out_.str(), "time now=1\ntime now=2\n");
+  EXPECT_EQ(errors.str(), "stopped before line 3\n");
+}
+
 TEST(DevServerOutput, QuotesAndNumbers)
 {
   EXPECT_EQ(devserver::Quoted("a \"b\" \\ c\nd"), R"("a \"b\" \\ c\nd")");
