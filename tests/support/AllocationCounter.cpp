@@ -40,6 +40,35 @@ void* operator new[](std::size_t size)
   return Allocate(size);
 }
 
+// The forms that do not throw must come from here too: every delete below
+// gives memory back to the C heap, so nothing else may have handed it out.
+void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept
+{
+  try
+  {
+    return Allocate(size);
+  }
+  catch (const std::bad_alloc&)
+  {
+    return nullptr;
+  }
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+{
+  return operator new(size, tag);
+}
+
+void operator delete(void* memory, const std::nothrow_t& /*tag*/) noexcept
+{
+  Release(memory);
+}
+
+void operator delete[](void* memory, const std::nothrow_t& /*tag*/) noexcept
+{
+  Release(memory);
+}
+
 void operator delete(void* memory) noexcept
 {
   Release(memory);
