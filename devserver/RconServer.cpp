@@ -38,6 +38,10 @@ bool OutOfDescriptors(const asio::error_code& error)
 // answer takes does not tell how much of a guess was right.
 bool SamePassword(std::string_view given, std::string_view expected)
 {
+  if (expected.empty())
+  {
+    return false; // never served without a password; and nothing to index below
+  }
   unsigned difference = given.size() == expected.size() ? 0U : 1U;
   for (std::size_t i = 0; i < given.size(); ++i)
   {

@@ -1,15 +1,12 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
-#include <memory>
 #include <utility>
 
-#include "GameState.h"
 #include "HostState.h"
 #include "devhost/Commands.h"
 #include "devhost/Text.h"
 #include "host/Interfaces.h"
-#include "host/ReflectedNames.h"
 
 namespace devhost::detail
 {
