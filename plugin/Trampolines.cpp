@@ -1,4 +1,0 @@
-#include "plugin/Trampolines.h"
-
-DieFunction DieTrampoline = nullptr;
-DropInventoryDepositFunction DropInventoryDepositTrampoline = nullptr;

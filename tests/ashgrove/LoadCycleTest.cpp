@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <spdlog/logger.h>
+
+#include "devhost/Commands.h"
+#include "devhost/GameCalls.h"
+#include "devhost/Hooks.h"
+#include "devhost/Host.h"
+#include "devhost/Logging.h"
+#include "devhost/Players.h"
+#include "devhost/PluginLibrary.h"
+#include "devhost/Rcon.h"
+#include "devhost/World.h"
+#include "host/Interfaces.h"
+#include "host/ReflectedNames.h"
+#include "support/PluginFixture.h"
+
+namespace
+{
+using devhost::CharacterKind;
+using testsupport::ConfigText;
+
+// A server that loads, uses and unloads the plugin many times over must end
+// each cycle holding nothing of it: no detour, no command, no sink reference,
+// and no path by which the game could still reach its code.
+class LoadCycles : public testsupport::PluginTest
+{
+protected:
+  static constexpr int Cycles = 1000;
+
+  void PlayOneCycle(RCONClientConnection* connection, int cycle)
+  {
+    const bool on = cycle % 2 == 0;
+    server_.WriteConfig(ConfigText(on, on, on, 100 + cycle, 200 + cycle, 300 + cycle));
+    plugin_ = std::make_unique<devhost::PluginLibrary>(testsupport::PluginPath());
+    ASSERT_FALSE(plugin_->Init());
+
+    auto* player_class = devhost::DefineClass("P", CharacterKind::Player, 10.0F, 0.0F);
+    auto* dino_class = devhost::DefineClass("D", CharacterKind::Dino, 20.0F, 30.0F);
+    devhost::SimCharacter* wild = devhost::SpawnCharacter("w", dino_class, 7);
+    devhost::Kill(devhost::SpawnCharacter("p", player_class, 60000));
+    devhost::Kill(devhost::SpawnCharacter("t", dino_class, 60000));
+    devhost::Kill(wild);
+    ASSERT_EQ(wild->CorpseLifespan, on ? static_cast<float>(200 + cycle) : 20.0F);
+
+    ASSERT_TRUE(devhost::RunConsoleCommand(devhost::Player("admin"), "Ashgrove.Reload"));
+    ASSERT_TRUE(devhost::RunRconCommand(connection, cycle, "Ashgrove.Reload"));
+    server_.WriteConfig("{");
+    ASSERT_TRUE(devhost::RunConsoleCommand(devhost::Player("admin"), "Ashgrove.Reload"));
+    ASSERT_TRUE(devhost::RunRconCommand(connection, cycle, "Ashgrove.Reload"));
+
+    UnloadPlugin();
+    ASSERT_FALSE(devhost::DetourInstalled(GameNames::Die));
+    ASSERT_FALSE(devhost::DetourInstalled(GameNames::DropInventoryDeposit));
+    ASSERT_EQ(devhost::RegisteredCommandCount(), 0U);
+    ASSERT_EQ(devhost::ForeignSinkReferences(), 0);
+    devhost::ResetGame();
+    devhost::ClearCapturedLog();
+    devhost::ClearDeliveredMessages();
+  }
+};
+
+TEST_F(LoadCycles, LeaveNothingOfThePluginBehind)
+{
+  std::vector<devhost::RconReply> replies;
+  RCONClientConnection* connection = devhost::OpenRconConnection(
+      [&](const devhost::RconReply& reply) { replies.push_back(reply); });
+  for (int cycle = 0; cycle < Cycles && !HasFatalFailure(); ++cycle)
+  {
+    PlayOneCycle(connection, cycle);
+    ASSERT_EQ(replies.size(), 2U);
+    EXPECT_EQ(replies[0].Body, "Reloaded config");
+    EXPECT_EQ(replies[1].Body.rfind("[json.exception.parse_error.101]", 0), 0U);
+    replies.clear();
+  }
+  devhost::CloseRconConnection(connection);
+
+  // With the library gone the game runs on its own functions, the commands
+  // are unknown, and the host's sinks still log with their own formatter.
+  auto* dino_class = devhost::DefineClass("D", CharacterKind::Dino, 20.0F, 30.0F);
+  devhost::SimCharacter* wild = devhost::SpawnCharacter("w", dino_class, 7);
+  const auto outcome = devhost::Kill(wild);
+  EXPECT_TRUE(outcome.DieResult);
+  EXPECT_EQ(wild->CorpseLifespan, 20.0F);
+  EXPECT_EQ(outcome.DepositDestroyTime, devhost::World().TimeSeconds + 20.0);
+  EXPECT_FALSE(devhost::RunConsoleCommand(nullptr, "Ashgrove.Reload"));
+  auto& sinks = GetLogSinks();
+  spdlog::logger host_logger("host", sinks.begin(), sinks.end());
+  host_logger.error("still logging");
+  ASSERT_FALSE(devhost::CapturedLog().empty());
+  EXPECT_NE(devhost::CapturedLog().back().find("still logging"), std::string::npos);
+}
+} // namespace
