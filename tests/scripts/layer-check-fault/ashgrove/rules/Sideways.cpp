@@ -1,0 +1,2 @@
+#include "settings/Upward.h"
+#include "commands/ReloadCommands.h"

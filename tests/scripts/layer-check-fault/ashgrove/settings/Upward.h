@@ -1,0 +1,4 @@
+#pragma once
+
+#include "host/Interfaces.h"
+#include "rules/DeathHandler.h"
