@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-// What the operator configured for corpse lifetimes. Durations are whole
-// seconds.
+// What the operator configured for corpse lifetimes, one member per setting
+// of the settings table (SettingsTable.h). Durations are whole seconds.
 struct CorpseSettingsValues
 {
   bool tamedDinosAffected = false;
@@ -15,6 +15,3 @@ struct CorpseSettingsValues
 
   bool operator==(const CorpseSettingsValues&) const = default;
 };
-
-// What a key that the file leaves out stands for.
-inline constexpr CorpseSettingsValues DefaultSettings{false, false, false, 1800, 300, 1800};

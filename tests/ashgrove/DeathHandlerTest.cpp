@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct DurationCase
 {
-  long long Configured;
+  std::int32_t Configured;
   float Written;
 };
 
@@ -134,7 +134,7 @@ class DeathDurations : public PluginTest, public ::testing::WithParamInterface<D
 
 TEST_P(DeathDurations, AreConvertedToTheNearestFloatWithoutBounds)
 {
-  const long long seconds = GetParam().Configured;
+  const std::int32_t seconds = GetParam().Configured;
   server_.WriteConfig(ConfigText(true, true, true, seconds, seconds, seconds));
   LoadPlugin();
   auto* player_class = devhost::DefineClass("Player", CharacterKind::Player, 5.0F, 0.0F);

@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "settings/SettingsTable.h"
 #include "support/ServerDirectory.h"
 
 namespace testsupport
@@ -23,13 +24,24 @@ std::string TestName(const std::string& text)
   return name;
 }
 
-std::string ConfigText(bool tamed, bool wild, bool players, long long tamed_time,
-                       long long wild_time, long long players_time)
+std::string ConfigText(const CorpseSettingsValues& values)
 {
-  return fmt::format(R"({{"tamedDinosAffected": {}, "wildDinosAffected": {}, )"
-                     R"("playersBodiesAffected": {}, "tamedCorpseDecayTime": {}, )"
-                     R"("wildCorpseDecayTime": {}, "playersBodiesDecayTime": {}}})",
-                     tamed, wild, players, tamed_time, wild_time, players_time);
+  std::string text;
+  for (const Setting& setting : SettingsTable)
+  {
+    const std::int32_t value = setting.In(values);
+    text += fmt::format("{}\"{}\": {}", text.empty() ? "{" : ", ", setting.Key,
+                        setting.Kind == SettingKind::Switch ? (value != 0 ? "true" : "false")
+                                                            : std::to_string(value));
+  }
+  return text + "}";
+}
+
+std::string ConfigText(bool tamed, bool wild, bool players, std::int32_t tamed_time,
+                       std::int32_t wild_time, std::int32_t players_time)
+{
+  return ConfigText(
+      CorpseSettingsValues{tamed, wild, players, tamed_time, wild_time, players_time});
 }
 
 } // namespace testsupport

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "settings/SettingsValues.h"
 
 namespace testsupport
 {
@@ -10,8 +13,11 @@ std::string PluginPath();
 // A reflected name as a test name: letters and digits kept, the rest '_'.
 std::string TestName(const std::string& text);
 
-// The settings file text for the given switches and durations.
-std::string ConfigText(bool tamed, bool wild, bool players, long long tamed_time = 1800,
-                       long long wild_time = 300, long long players_time = 1800);
+// A settings file that sets every key of the settings table to its value.
+std::string ConfigText(const CorpseSettingsValues& values);
+
+// The same for the given switches and durations.
+std::string ConfigText(bool tamed, bool wild, bool players, std::int32_t tamed_time = 1800,
+                       std::int32_t wild_time = 300, std::int32_t players_time = 1800);
 
 } // namespace testsupport

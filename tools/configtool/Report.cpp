@@ -4,6 +4,8 @@
 
 #include <fmt/format.h>
 
+#include "settings/SettingsTable.h"
+
 namespace configtool
 {
 namespace
@@ -26,32 +28,33 @@ nlohmann::ordered_json Position(const std::optional<Location>& at)
   return {{"line", at->Line}, {"column", at->Column}};
 }
 
+// A setting's value as JSON: true or false for a switch, a number of
+// seconds for a duration.
+nlohmann::ordered_json SettingValue(const Setting& setting, const CorpseSettingsValues& settings)
+{
+  if (setting.Kind == SettingKind::Switch)
+  {
+    return setting.In(settings) != 0;
+  }
+  return setting.In(settings);
+}
+
 nlohmann::ordered_json SettingsObject(const CorpseSettingsValues& settings)
 {
-  return {
-      {"tamedDinosAffected", settings.tamedDinosAffected},
-      {"wildDinosAffected", settings.wildDinosAffected},
-      {"playersBodiesAffected", settings.playersBodiesAffected},
-      {"tamedCorpseDecayTime", settings.tamedCorpseDecayTime},
-      {"wildCorpseDecayTime", settings.wildCorpseDecayTime},
-      {"playersBodiesDecayTime", settings.playersBodiesDecayTime},
-  };
+  nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  for (const Setting& setting : SettingsTable)
+  {
+    object[setting.Key] = SettingValue(setting, settings);
+  }
+  return object;
 }
 
 std::string SettingsLines(const CorpseSettingsValues& settings)
 {
-  const std::pair<const char*, std::string> values[] = {
-      {"tamedDinosAffected", settings.tamedDinosAffected ? "true" : "false"},
-      {"wildDinosAffected", settings.wildDinosAffected ? "true" : "false"},
-      {"playersBodiesAffected", settings.playersBodiesAffected ? "true" : "false"},
-      {"tamedCorpseDecayTime", std::to_string(settings.tamedCorpseDecayTime)},
-      {"wildCorpseDecayTime", std::to_string(settings.wildCorpseDecayTime)},
-      {"playersBodiesDecayTime", std::to_string(settings.playersBodiesDecayTime)},
-  };
   std::string out;
-  for (const auto& [key, value] : values)
+  for (const Setting& setting : SettingsTable)
   {
-    out += fmt::format("  {:<24}{}\n", key, value);
+    out += fmt::format("  {:<24}{}\n", setting.Key, SettingValue(setting, settings).dump());
   }
   for (const std::string& effect : Effects(settings))
   {

@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <map>
-#include <regex>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -14,66 +13,14 @@
 
 #include "settings/ConfigFile.h"
 #include "settings/SettingsReader.h"
+#include "settings/SettingsTable.h"
 
 namespace configtool
 {
 namespace
 {
-struct KeyInfo
-{
-  const char* Name;
-  const char* Switch; // for a duration, the switch that makes it count
-};
-
-constexpr std::array<KeyInfo, 6> Keys = {{
-    {"tamedDinosAffected", nullptr},
-    {"wildDinosAffected", nullptr},
-    {"playersBodiesAffected", nullptr},
-    {"tamedCorpseDecayTime", "tamedDinosAffected"},
-    {"wildCorpseDecayTime", "wildDinosAffected"},
-    {"playersBodiesDecayTime", "playersBodiesAffected"},
-}};
-
 // Editors put this key in to find the file's schema; the server ignores it.
 constexpr std::string_view SchemaKey = "$schema";
-
-const KeyInfo* FindKey(std::string_view name)
-{
-  for (const KeyInfo& key : Keys)
-  {
-    if (name == key.Name)
-    {
-      return &key;
-    }
-  }
-  return nullptr;
-}
-
-bool SwitchIsOn(const CorpseSettingsValues& settings, std::string_view name)
-{
-  if (name == "tamedDinosAffected")
-  {
-    return settings.tamedDinosAffected;
-  }
-  if (name == "wildDinosAffected")
-  {
-    return settings.wildDinosAffected;
-  }
-  return settings.playersBodiesAffected;
-}
-
-std::int32_t DurationOf(const CorpseSettingsValues& settings, std::string_view name)
-{
-  if (name == "tamedCorpseDecayTime")
-  {
-    return settings.tamedCorpseDecayTime;
-  }
-  if (name == "wildCorpseDecayTime")
-  {
-    return settings.wildCorpseDecayTime;
-  }
-  return settings.playersBodiesDecayTime;
-}
 
 std::string Lowered(std::string_view text)
 {
@@ -130,12 +77,17 @@ std::optional<double> NumberValue(const std::string& text)
   return value;
 }
 
+// The warnings about one file, placed by the offsets the reader noted.
 class Findings
 {
 public:
-  void Add(std::string kind, std::string message, std::optional<Location> at)
+  explicit Findings(std::string_view bytes) : bytes_(bytes) {}
+
+  [[nodiscard]] Location Position(std::size_t at) const { return PositionOf(bytes_, at); }
+
+  void Add(std::string kind, std::string message, std::size_t at)
   {
-    list_.push_back({std::move(kind), std::move(message), at});
+    list_.push_back({std::move(kind), std::move(message), Position(at)});
   }
 
   std::vector<Finding> InFileOrder()
@@ -152,12 +104,13 @@ public:
   }
 
 private:
+  std::string_view bytes_;
   std::vector<Finding> list_;
 };
 
-void CheckUnknownKey(const Member& member, Findings& findings)
+void CheckUnknownKey(const TopLevelMember& member, Findings& findings)
 {
-  if (member.Name == SchemaKey || FindKey(member.Name) != nullptr)
+  if (member.Name == SchemaKey || FindSetting(member.Name) != nullptr)
   {
     return;
   }
@@ -169,17 +122,17 @@ void CheckUnknownKey(const Member& member, Findings& findings)
   findings.Add("unknown-key", message, member.KeyAt);
 }
 
-void CheckDuration(const Member& member, const std::optional<CorpseSettingsValues>& settings,
-                   Findings& findings)
+void CheckDuration(const TopLevelMember& member,
+                   const std::optional<CorpseSettingsValues>& settings, Findings& findings)
 {
-  const KeyInfo* key = FindKey(member.Name);
-  if (key == nullptr || key->Switch == nullptr)
+  const Setting* setting = FindSetting(member.Name);
+  if (setting == nullptr || setting->Kind != SettingKind::Duration)
   {
     return;
   }
   const std::string name = Quote(member.Name);
   std::optional<double> seconds;
-  if (member.Kind == ValueKind::Boolean)
+  if (member.Kind == JsonKind::Boolean)
   {
     const bool on = member.Text == "true";
     seconds = on ? 1.0 : 0.0;
@@ -188,7 +141,7 @@ void CheckDuration(const Member& member, const std::optional<CorpseSettingsValue
                              on ? "" : "s"),
                  member.ValueAt);
   }
-  else if (member.Kind == ValueKind::Number)
+  else if (member.Kind == JsonKind::Number)
   {
     seconds = NumberValue(member.Text);
     if (seconds && std::isfinite(*seconds) && std::trunc(*seconds) != *seconds)
@@ -209,30 +162,31 @@ void CheckDuration(const Member& member, const std::optional<CorpseSettingsValue
   // A duration left at its default while its switch is off just spells the
   // default out, as the sample file does; any other value was meant to do
   // something.
-  if (settings && !SwitchIsOn(*settings, key->Switch) &&
-      DurationOf(*settings, member.Name) != DurationOf(DefaultSettings, member.Name))
+  const Setting& governing = SwitchOf(*setting);
+  if (settings && governing.In(*settings) == 0 &&
+      setting->In(*settings) != setting->In(DefaultSettings))
   {
     findings.Add("switch-off",
-                 fmt::format("{} has no effect: {} is false", name, Quote(key->Switch)),
+                 fmt::format("{} has no effect: {} is false", name, Quote(governing.Key)),
                  member.KeyAt);
   }
 }
 
-void CheckMembers(const FileLayout& layout, const std::optional<CorpseSettingsValues>& settings,
+void CheckMembers(const TextLayout& layout, const std::optional<CorpseSettingsValues>& settings,
                   Findings& findings)
 {
-  std::map<std::string, const Member*> last;
-  for (const Member& member : layout.Members)
+  std::map<std::string, const TopLevelMember*> last;
+  for (const TopLevelMember& member : layout.Members)
   {
     CheckUnknownKey(member, findings);
     const auto [earlier, first_time] = last.emplace(member.Name, &member);
     if (!first_time)
     {
+      const Location before = findings.Position(earlier->second->KeyAt);
       findings.Add("duplicate-key",
                    fmt::format("key {} is given again (also at line {}, column {}); the last "
                                "one counts",
-                               Quote(member.Name), earlier->second->KeyAt.Line,
-                               earlier->second->KeyAt.Column),
+                               Quote(member.Name), before.Line, before.Column),
                    member.KeyAt);
       earlier->second = &member;
     }
@@ -244,93 +198,65 @@ void CheckMembers(const FileLayout& layout, const std::optional<CorpseSettingsVa
   }
 }
 
-void CheckLayout(const FileLayout& layout, const std::optional<CorpseSettingsValues>& settings,
+void CheckLayout(const TextLayout& layout, const std::optional<CorpseSettingsValues>& settings,
                  Findings& findings)
 {
-  if (layout.TopLevelObject)
+  if (layout.ValueKind == JsonKind::Object)
   {
     CheckMembers(layout, settings, findings);
   }
-  for (const NestedKey& nested : layout.NestedKeys)
+  for (const NestedSettingsKey& nested : layout.NestedKeys)
   {
     findings.Add("nested-key",
                  fmt::format("{} inside a nested object is not read; only the keys of the "
                              "top-level object count",
                              Quote(nested.Name)),
-                 nested.At);
+                 nested.KeyAt);
   }
-  if (layout.TrailingText)
+  if (layout.TrailingAt)
   {
     findings.Add("trailing-text", "text after the first JSON value is not read",
-                 layout.TrailingText);
+                 *layout.TrailingAt);
   }
 }
 
-std::optional<Location> ParseErrorLocation(const std::string& text)
-{
-  static const std::regex position(R"(at line (\d+), column (\d+))");
-  std::smatch match;
-  if (!std::regex_search(text, match, position))
-  {
-    return std::nullopt;
-  }
-  return Location{std::stoi(match[1]), std::stoi(match[2])};
-}
-
-// Where the faulty value of a key is: its last occurrence, which counts.
-std::optional<Location> ValueLocation(const FileLayout& layout, const std::string& key)
-{
-  std::optional<Location> at;
-  for (const Member& member : layout.Members)
-  {
-    if (member.Name == key)
-    {
-      at = member.ValueAt;
-    }
-  }
-  return at;
-}
-
-Refusal Refused(const std::exception& error, std::string kind, const char* key,
-                const FileLayout* layout)
+Refusal Refused(const std::exception& error, std::string kind, const std::string& bytes,
+                const SettingsReading& reading)
 {
   Refusal refusal{error.what(), std::move(kind), std::nullopt, std::nullopt};
-  if (key != nullptr)
+  const TextLayout& layout = reading.Layout;
+  if (refusal.Kind == "parse" && layout.ErrorAt)
   {
-    refusal.Key = key;
+    refusal.At = PositionAfterReading(bytes, *layout.ErrorAt);
   }
-  if (refusal.Kind == "parse")
+  else if (reading.FailingSetting != nullptr)
   {
-    refusal.At = ParseErrorLocation(refusal.Text);
+    refusal.Key = reading.FailingSetting->Key;
+    // The faulty value is the key's last, which counts.
+    if (const TopLevelMember* member = layout.LastMember(*refusal.Key))
+    {
+      refusal.At = PositionOf(bytes, member->ValueAt);
+    }
   }
-  else if (layout != nullptr && key != nullptr)
+  else if (refusal.Kind == "document" && layout.ValueAt)
   {
-    refusal.At = ValueLocation(*layout, key);
-  }
-  else if (layout != nullptr)
-  {
-    refusal.At = layout->ValueAt;
+    refusal.At = PositionOf(bytes, *layout.ValueAt);
   }
   return refusal;
 }
 } // namespace
 
-bool IsSettingsKey(std::string_view name)
-{
-  return FindKey(name) != nullptr;
-}
-
 std::optional<std::string> NearestKey(std::string_view name)
 {
   const std::string lowered = Lowered(name);
-  const KeyInfo* best = nullptr;
+  const Setting* best = nullptr;
   std::size_t best_distance = 4; // more edits than this is another word
-  for (const KeyInfo& key : Keys)
+  for (const Setting& setting : SettingsTable)
   {
-    const std::size_t distance = EditDistance(lowered, Lowered(key.Name));
+    const std::size_t distance = EditDistance(lowered, Lowered(setting.Key));
     if (distance < best_distance)
     {
-      best = &key;
+      best = &setting;
       best_distance = distance;
     }
   }
@@ -338,44 +264,38 @@ std::optional<std::string> NearestKey(std::string_view name)
   {
     return std::nullopt;
   }
-  return std::string(best->Name);
+  return std::string(best->Key);
 }
 
 CheckResult CheckSettingsText(const std::string& bytes)
 {
   CheckResult result;
-  const char* key = nullptr;
-  std::optional<FileLayout> layout;
+  SettingsReading reading;
   try
   {
-    result.Settings = ReadSettingsText(bytes, &key);
+    result.Settings = ReadSettingsText(bytes, &reading);
   }
   catch (const nlohmann::json::parse_error& error)
   {
-    result.Error = Refused(error, "parse", nullptr, nullptr);
+    result.Error = Refused(error, "parse", bytes, reading);
     return result;
   }
   catch (const nlohmann::json::out_of_range& error)
   {
-    result.Error = Refused(error, "overflow", nullptr, nullptr);
+    result.Error = Refused(error, "overflow", bytes, {});
     return result;
   }
   catch (const nlohmann::json::type_error& error)
   {
-    layout = ScanLayout(bytes, &IsSettingsKey);
-    result.Error = Refused(error, key != nullptr ? "type" : "document", key, &*layout);
+    result.Error =
+        Refused(error, reading.FailingSetting != nullptr ? "type" : "document", bytes, reading);
   }
   catch (const std::out_of_range& error)
   {
-    layout = ScanLayout(bytes, &IsSettingsKey);
-    result.Error = Refused(error, "range", key, &*layout);
+    result.Error = Refused(error, "range", bytes, reading);
   }
-  if (!layout)
-  {
-    layout = ScanLayout(bytes, &IsSettingsKey);
-  }
-  Findings findings;
-  CheckLayout(*layout, result.Settings, findings);
+  Findings findings(bytes);
+  CheckLayout(reading.Layout, result.Settings, findings);
   result.Warnings = findings.InFileOrder();
   return result;
 }

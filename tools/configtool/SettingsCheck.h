@@ -6,11 +6,13 @@
 #include <string_view>
 #include <vector>
 
-#include "configtool/FileLayout.h"
 #include "settings/SettingsValues.h"
+#include "settings/TextLayout.h"
 
 namespace configtool
 {
+using Location = TextPosition;
+
 // Something the server accepts but the operator probably did not mean.
 struct Finding
 {
@@ -35,8 +37,8 @@ struct CheckResult
   std::vector<Finding> Warnings; // in file order
 };
 
-// Reads the bytes with the server's own reader, then looks for what the
-// reader silently passes over.
+// Reads the bytes with the server's own reader, in its one pass, then looks
+// at what the reader saw on the way for what it silently passes over.
 CheckResult CheckSettingsText(const std::string& bytes);
 
 // A settings file checked as the server would read it from that path.
@@ -52,9 +54,6 @@ FileCheck CheckSettingsFile(const std::filesystem::path& path);
 // In plain words, what each kind of body (and a dead body's deposit) gets
 // under these settings, one line each.
 std::vector<std::string> Effects(const CorpseSettingsValues& settings);
-
-// The six keys the settings use, in the order the server reads them.
-bool IsSettingsKey(std::string_view name);
 
 // The known key a mistyped one was probably meant to be, if any is close:
 // the same but for case, or a few letters apart.

@@ -1,2 +1,2 @@
-#include "settings/Upward.h"
 #include "commands/ReloadCommands.h"
+#include "settings/Upward.h"
