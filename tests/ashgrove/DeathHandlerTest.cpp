@@ -12,6 +12,7 @@
 #include "devhost/World.h"
 #include "host/ReflectedNames.h"
 #include "support/PluginFixture.h"
+#include "support/World.h"
 
 namespace
 {
@@ -137,19 +138,15 @@ TEST_P(DeathDurations, AreConvertedToTheNearestFloatWithoutBounds)
   const std::int32_t seconds = GetParam().Configured;
   server_.WriteConfig(ConfigText(true, true, true, seconds, seconds, seconds));
   LoadPlugin();
-  auto* player_class = devhost::DefineClass("Player", CharacterKind::Player, 5.0F, 0.0F);
-  auto* dino_class = devhost::DefineClass("Dino", CharacterKind::Dino, 5.0F, 6.0F);
-  SimCharacter* player = devhost::SpawnCharacter("p", player_class, 60000);
-  SimCharacter* tamed = devhost::SpawnCharacter("t", dino_class, 60000);
-  SimCharacter* wild = devhost::SpawnCharacter("w", dino_class, 10);
-  for (SimCharacter* body : {player, tamed, wild})
+  const testsupport::ThreeBodies bodies = testsupport::SpawnThreeBodies(5.0F, 5.0F, 6.0F);
+  for (SimCharacter* body : {bodies.Player, bodies.Tamed, bodies.Wild})
   {
     devhost::Kill(body);
   }
-  EXPECT_EQ(player->CorpseLifespan, GetParam().Written);
-  EXPECT_EQ(tamed->TamedCorpseLifespan, GetParam().Written);
-  EXPECT_EQ(wild->CorpseLifespan, GetParam().Written);
-  EXPECT_EQ(wild->CorpseLifespanNonRelevant, GetParam().Written);
+  EXPECT_EQ(bodies.Player->CorpseLifespan, GetParam().Written);
+  EXPECT_EQ(bodies.Tamed->TamedCorpseLifespan, GetParam().Written);
+  EXPECT_EQ(bodies.Wild->CorpseLifespan, GetParam().Written);
+  EXPECT_EQ(bodies.Wild->CorpseLifespanNonRelevant, GetParam().Written);
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, DeathDurations,

@@ -13,6 +13,7 @@
 #include "devhost/World.h"
 #include "host/ReflectedNames.h"
 #include "support/PluginFixture.h"
+#include "support/World.h"
 
 namespace
 {
@@ -126,14 +127,10 @@ TEST_F(DepositLifetime, SettingsAndTheHandlersWritesHaveNoEffect)
   {
     server_.WriteConfig(ConfigText(on, on, on, 11, 22, 33));
     LoadPlugin();
-    auto* player_class = devhost::DefineClass("P", CharacterKind::Player, 1800.9F, 0.0F);
-    auto* dino_class = devhost::DefineClass("D", CharacterKind::Dino, 400.0F, 900.0F);
-    SimCharacter* player = devhost::SpawnCharacter("p", player_class, 60000);
-    SimCharacter* tamed = devhost::SpawnCharacter("t", dino_class, 60000);
-    SimCharacter* wild = devhost::SpawnCharacter("w", dino_class, 1);
-    EXPECT_EQ(devhost::Kill(player).DepositDestroyTime, 2800.25);
-    EXPECT_EQ(devhost::Kill(tamed).DepositDestroyTime, Now + 900);
-    EXPECT_EQ(devhost::Kill(wild).DepositDestroyTime, Now + 400);
+    const testsupport::ThreeBodies bodies = testsupport::SpawnThreeBodies(1800.9F, 400.0F, 900.0F);
+    EXPECT_EQ(devhost::Kill(bodies.Player).DepositDestroyTime, 2800.25);
+    EXPECT_EQ(devhost::Kill(bodies.Tamed).DepositDestroyTime, Now + 900);
+    EXPECT_EQ(devhost::Kill(bodies.Wild).DepositDestroyTime, Now + 400);
     UnloadPlugin();
   }
 }

@@ -13,11 +13,11 @@
 #include "devhost/Logging.h"
 #include "devhost/Players.h"
 #include "devhost/PluginLibrary.h"
-#include "devhost/Rcon.h"
 #include "devhost/World.h"
 #include "host/Interfaces.h"
 #include "host/ReflectedNames.h"
 #include "support/PluginFixture.h"
+#include "support/World.h"
 
 namespace
 {
@@ -32,26 +32,25 @@ class LoadCycles : public testsupport::PluginTest
 protected:
   static constexpr int Cycles = 1000;
 
-  void PlayOneCycle(RCONClientConnection* connection, int cycle)
+  void PlayOneCycle(int cycle)
   {
     const bool on = cycle % 2 == 0;
     server_.WriteConfig(ConfigText(on, on, on, 100 + cycle, 200 + cycle, 300 + cycle));
     plugin_ = std::make_unique<devhost::PluginLibrary>(testsupport::PluginPath());
     ASSERT_FALSE(plugin_->Init());
 
-    auto* player_class = devhost::DefineClass("P", CharacterKind::Player, 10.0F, 0.0F);
-    auto* dino_class = devhost::DefineClass("D", CharacterKind::Dino, 20.0F, 30.0F);
-    devhost::SimCharacter* wild = devhost::SpawnCharacter("w", dino_class, 7);
-    devhost::Kill(devhost::SpawnCharacter("p", player_class, 60000));
-    devhost::Kill(devhost::SpawnCharacter("t", dino_class, 60000));
-    devhost::Kill(wild);
-    ASSERT_EQ(wild->CorpseLifespan, on ? static_cast<float>(200 + cycle) : 20.0F);
+    const testsupport::ThreeBodies bodies = testsupport::SpawnThreeBodies(10.0F, 20.0F, 30.0F);
+    for (devhost::SimCharacter* body : {bodies.Player, bodies.Tamed, bodies.Wild})
+    {
+      devhost::Kill(body);
+    }
+    ASSERT_EQ(bodies.Wild->CorpseLifespan, on ? static_cast<float>(200 + cycle) : 20.0F);
 
     ASSERT_TRUE(devhost::RunConsoleCommand(devhost::Player("admin"), "Ashgrove.Reload"));
-    ASSERT_TRUE(devhost::RunRconCommand(connection, cycle, "Ashgrove.Reload"));
+    ASSERT_EQ(testsupport::ReloadOverRcon(cycle), "Reloaded config");
     server_.WriteConfig("{");
     ASSERT_TRUE(devhost::RunConsoleCommand(devhost::Player("admin"), "Ashgrove.Reload"));
-    ASSERT_TRUE(devhost::RunRconCommand(connection, cycle, "Ashgrove.Reload"));
+    ASSERT_EQ(testsupport::ReloadOverRcon(cycle).rfind("[json.exception.parse_error.101]", 0), 0U);
 
     UnloadPlugin();
     ASSERT_FALSE(devhost::DetourInstalled(GameNames::Die));
@@ -66,26 +65,17 @@ protected:
 
 TEST_F(LoadCycles, LeaveNothingOfThePluginBehind)
 {
-  std::vector<devhost::RconReply> replies;
-  RCONClientConnection* connection = devhost::OpenRconConnection(
-      [&](const devhost::RconReply& reply) { replies.push_back(reply); });
   for (int cycle = 0; cycle < Cycles && !HasFatalFailure(); ++cycle)
   {
-    PlayOneCycle(connection, cycle);
-    ASSERT_EQ(replies.size(), 2U);
-    EXPECT_EQ(replies[0].Body, "Reloaded config");
-    EXPECT_EQ(replies[1].Body.rfind("[json.exception.parse_error.101]", 0), 0U);
-    replies.clear();
+    PlayOneCycle(cycle);
   }
-  devhost::CloseRconConnection(connection);
 
   // With the library gone the game runs on its own functions, the commands
   // are unknown, and the host's sinks still log with their own formatter.
-  auto* dino_class = devhost::DefineClass("D", CharacterKind::Dino, 20.0F, 30.0F);
-  devhost::SimCharacter* wild = devhost::SpawnCharacter("w", dino_class, 7);
-  const auto outcome = devhost::Kill(wild);
+  const testsupport::ThreeBodies bodies = testsupport::SpawnThreeBodies(10.0F, 20.0F, 30.0F);
+  const auto outcome = devhost::Kill(bodies.Wild);
   EXPECT_TRUE(outcome.DieResult);
-  EXPECT_EQ(wild->CorpseLifespan, 20.0F);
+  EXPECT_EQ(bodies.Wild->CorpseLifespan, 20.0F);
   EXPECT_EQ(outcome.DepositDestroyTime, devhost::World().TimeSeconds + 20.0);
   EXPECT_FALSE(devhost::RunConsoleCommand(nullptr, "Ashgrove.Reload"));
   auto& sinks = GetLogSinks();

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "settings/TextLayout.h"
+#include "support/Errors.h"
 #include "support/SettingsCases.h"
 
 namespace
@@ -23,31 +24,28 @@ struct Extracted
   std::string Error;
 };
 
+template <class Parse> Extracted Parsed(Parse parse)
+{
+  std::optional<nlohmann::json> document;
+  const auto error = testsupport::ErrorText([&] { document = parse(); });
+  return {document, error.value_or("")};
+}
+
 Extracted ByStreamExtraction(const std::string& bytes)
 {
-  try
-  {
-    nlohmann::json document;
-    std::istringstream stream(bytes);
-    stream >> document;
-    return {document, {}};
-  }
-  catch (const std::exception& error)
-  {
-    return {std::nullopt, error.what()};
-  }
+  return Parsed(
+      [&]
+      {
+        nlohmann::json document;
+        std::istringstream stream(bytes);
+        stream >> document;
+        return document;
+      });
 }
 
 Extracted ByTheOnePass(const std::string& bytes, TextLayout& layout)
 {
-  try
-  {
-    return {ParseFirstValue(bytes, layout), {}};
-  }
-  catch (const std::exception& error)
-  {
-    return {std::nullopt, error.what()};
-  }
+  return Parsed([&] { return ParseFirstValue(bytes, layout); });
 }
 
 // Files of every kind the parser meets: the settings tests' own, and what

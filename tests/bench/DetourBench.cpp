@@ -16,6 +16,7 @@
 #include "support/AllocationCounter.h"
 #include "support/PluginFiles.h"
 #include "support/ServerDirectory.h"
+#include "support/World.h"
 
 namespace
 {
@@ -40,11 +41,7 @@ public:
     devhost::SetServerDirectory(server_.Path());
     server_.WriteConfig(
         testsupport::ConfigText(switches_on, switches_on, switches_on, 3600, 60, 7200));
-    auto* player_class = devhost::DefineClass("P", CharacterKind::Player, 1800.0F, 0.0F);
-    auto* dino_class = devhost::DefineClass("D", CharacterKind::Dino, 400.0F, 900.0F);
-    player_ = devhost::SpawnCharacter("p", player_class, 60000);
-    tamed_ = devhost::SpawnCharacter("t", dino_class, 60000);
-    wild_ = devhost::SpawnCharacter("w", dino_class, 7);
+    bodies_ = testsupport::SpawnThreeBodies(1800.0F, 400.0F, 900.0F);
     devhost::World().TimeSeconds = 1000.0;
     if (with_plugin)
     {
@@ -74,21 +71,19 @@ public:
     switch (kind)
     {
     case Kind::Player:
-      return player_;
+      return bodies_.Player;
     case Kind::Tamed:
-      return tamed_;
+      return bodies_.Tamed;
     case Kind::Wild:
       break;
     }
-    return wild_;
+    return bodies_.Wild;
   }
 
 private:
   testsupport::ServerDirectory server_;
   std::unique_ptr<devhost::PluginLibrary> plugin_;
-  devhost::SimCharacter* player_ = nullptr;
-  devhost::SimCharacter* tamed_ = nullptr;
-  devhost::SimCharacter* wild_ = nullptr;
+  testsupport::ThreeBodies bodies_;
 };
 
 void CountAllocations(benchmark::State& state, std::size_t before)

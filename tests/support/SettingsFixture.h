@@ -8,6 +8,7 @@
 
 #include "devhost/Host.h"
 #include "settings/CorpseSettings.h"
+#include "support/Errors.h"
 #include "support/ServerDirectory.h"
 
 namespace testsupport
@@ -29,15 +30,7 @@ protected:
   // The text of the exception a load throws, or nothing when it succeeds.
   static std::optional<std::string> LoadError()
   {
-    try
-    {
-      LoadSettings();
-    }
-    catch (const std::exception& error)
-    {
-      return std::string(error.what());
-    }
-    return std::nullopt;
+    return ErrorText([] { LoadSettings(); });
   }
 
   ServerDirectory server_;

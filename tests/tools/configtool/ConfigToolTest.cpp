@@ -10,12 +10,11 @@
 #include "configtool/Report.h"
 #include "configtool/Schema.h"
 #include "configtool/SettingsCheck.h"
-#include "devhost/Commands.h"
-#include "devhost/Rcon.h"
 #include "settings/ConfigFile.h"
 #include "settings/SettingsReader.h"
 #include "support/PluginFixture.h"
 #include "support/SettingsCases.h"
+#include "support/World.h"
 
 namespace
 {
@@ -193,27 +192,15 @@ const RefusalCase Refusals[] = {
 class ConfigToolRefusals : public testsupport::PluginTest,
                            public ::testing::WithParamInterface<RefusalCase>
 {
-protected:
-  // What the plugin answers an RCON reload of these bytes.
-  std::string ReloadAnswer(const std::string& bytes)
-  {
-    server_.WriteConfig(bytes);
-    std::string answer;
-    RCONClientConnection* connection =
-        devhost::OpenRconConnection([&](const devhost::RconReply& reply) { answer = reply.Body; });
-    EXPECT_TRUE(devhost::RunRconCommand(connection, 7, "Ashgrove.Reload"));
-    devhost::CloseRconConnection(connection);
-    return answer;
-  }
 };
 
 TEST_P(ConfigToolRefusals, SayExactlyWhatAReloadAnswers)
 {
   const RefusalCase& c = GetParam();
   LoadPlugin();
-  const std::string answer = ReloadAnswer(c.File);
-  // The checker reads the file as an operator would give it to it.
   server_.WriteConfig(c.File);
+  const std::string answer = testsupport::ReloadOverRcon();
+  // The checker reads the file as an operator would give it to it.
   const configtool::FileCheck check = configtool::CheckSettingsFile(server_.ConfigPath());
   ASSERT_FALSE(check.Unreadable);
   ASSERT_TRUE(check.Result.Error);

@@ -8,12 +8,14 @@
 #include "devhost/Host.h"
 #include "devserver/Output.h"
 #include "devserver/Session.h"
+#include "support/Errors.h"
 #include "support/PluginFixture.h"
 
 namespace
 {
 using devserver::CommandError;
 using devserver::Session;
+using testsupport::ErrorText;
 
 class DevServerSession : public ::testing::Test
 {
@@ -141,15 +143,7 @@ class DevServerRefusal : public DevServerSession, public ::testing::WithParamInt
 TEST_P(DevServerRefusal, NamesTheFaultInWords)
 {
   Run({"class Rex dino corpse=1", "spawn rex Rex", "container box"});
-  try
-  {
-    session_->Run(GetParam().Line);
-    ADD_FAILURE() << "the line ran";
-  }
-  catch (const CommandError& error)
-  {
-    EXPECT_EQ(std::string(error.what()), GetParam().Error);
-  }
+  EXPECT_EQ(ErrorText<CommandError>([&] { session_->Run(GetParam().Line); }), GetParam().Error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -200,16 +194,10 @@ TEST_F(DevServerSession, PluginPathIsAPathNotALibraryName)
 {
   session_ = std::make_unique<Session>(
       devserver::SessionConfig{server_.Path(), "NoSuchPlugin.so", false}, out_);
-  try
-  {
-    session_->Run("load");
-    ADD_FAILURE() << "a missing plugin loaded";
-  }
-  catch (const CommandError& error)
-  {
-    const std::string expected = (std::filesystem::current_path() / "NoSuchPlugin.so").string();
-    EXPECT_NE(std::string(error.what()).find(expected), std::string::npos) << error.what();
-  }
+  const auto error = ErrorText<CommandError>([&] { session_->Run("load"); });
+  ASSERT_TRUE(error) << "a missing plugin loaded";
+  const std::string expected = (std::filesystem::current_path() / "NoSuchPlugin.so").string();
+  EXPECT_NE(error->find(expected), std::string::npos) << *error;
 }
 
 struct ScriptCase

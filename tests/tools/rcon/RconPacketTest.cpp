@@ -80,6 +80,14 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"NotUtf8", A + Repeat("\x80", MaximumBody + 10), {MaximumBody, 11}}),
     [](const auto& test) { return std::string(test.param.Name); });
 
+TEST(RconPacket, EncodesTheWireFormat)
+{
+  const auto bytes = rcon::Encode({-1, 2, "caf\xC3\xA9"});
+  const std::vector<unsigned char> expected = {15, 0, 0,   0,   0xFF, 0xFF, 0xFF, 0xFF, 2, 0,
+                                               0,  0, 'c', 'a', 'f',  0xC3, 0xA9, 0,    0};
+  EXPECT_EQ(bytes, expected);
+}
+
 TEST(RconReply, EveryPartCarriesTheRequestsIdAndType)
 {
   std::vector<unsigned char> out;
