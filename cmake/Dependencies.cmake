@@ -5,7 +5,8 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
 elseif(MSVC)
   # A Windows developer's own packages (vcpkg or the like). The plugin puts
   # formatters on the host's sinks; linked against the host's own compiled
-  # spdlog, their code lives in a DLL that outlives the plugin (see README).
+  # spdlog, their code lives in a DLL that outlives the plugin (see
+  # docs/building.md).
   find_package(nlohmann_json 3.10 REQUIRED)
   find_package(spdlog REQUIRED)
   set(ASHGROVE_SPDLOG_TARGET spdlog::spdlog CACHE STRING

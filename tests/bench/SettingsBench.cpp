@@ -1,5 +1,6 @@
-// A reload's cost: LoadSettings on the sample file, beside a bare parse of
-// the same bytes.
+// A reload's cost: LoadSettings on the sample file, beside what no reload can
+// do without (opening and reading the file, and parsing its bytes), and a
+// bare parse alone.
 #include <benchmark/benchmark.h>
 
 #include <fstream>
@@ -33,6 +34,20 @@ void LoadSettingsSample(benchmark::State& state)
   }
 }
 
+// The floor: the file opened and read whole, its bytes parsed.
+void OpenReadParse(benchmark::State& state)
+{
+  const testsupport::ServerDirectory server;
+  server.WriteConfig(SampleConfig());
+  const std::string path = server.ConfigPath().string();
+  for (auto _ : state)
+  {
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    benchmark::DoNotOptimize(nlohmann::json::parse(bytes, nullptr, true, false));
+  }
+}
+
 void BareJsonParse(benchmark::State& state)
 {
   const std::string bytes = SampleConfig();
@@ -47,4 +62,5 @@ void BareJsonParse(benchmark::State& state)
 } // namespace
 
 BENCHMARK(LoadSettingsSample);
+BENCHMARK(OpenReadParse);
 BENCHMARK(BareJsonParse);

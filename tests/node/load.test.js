@@ -22,7 +22,7 @@ const password = "load test";
 const reloadTarget = Number(process.env.ASHGROVE_LOAD_RELOADS ?? 100000);
 const timing = process.env.ASHGROVE_LOAD_TIMING !== "off";
 const counts = { idle: 150, halfOpen: 50, silent: 20, reloaders: 16 };
-// Targets with room for a loaded machine: the README gives what one run measured.
+// Targets with room for a loaded machine: docs/figures.md gives what runs measured.
 const limits = { worstAnswerMs: 250, reloadsPerSecond: 5000, growthOver100kMB: 16, settledGrowthMB: 16 };
 
 function usage(pid) {

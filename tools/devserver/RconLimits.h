@@ -9,8 +9,8 @@
 
 namespace devserver
 {
-// What one RCON server allows its clients; the README's development-server
-// section documents each default.
+// What one RCON server allows its clients; docs/devserver.md documents each
+// default.
 struct RconLimits
 {
   // Connections held at once. When the table is full a newcomer displaces
