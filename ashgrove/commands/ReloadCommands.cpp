@@ -81,10 +81,10 @@ void ReloadFromConsole(APlayerController* player, FString* /*text*/, bool /*flag
     const std::optional<std::string> failure = Reload();
     if (!failure)
     {
-      AnswerPlayer(player, ReloadedColour, "Reloaded config");
+      AnswerPlayer(player, ReloadedColour, ReloadedAnswer);
       return;
     }
-    AnswerPlayer(player, FailedColour, "Failed to reload config");
+    AnswerPlayer(player, FailedColour, FailedAnswer);
     LogFailure(*failure);
   }
   catch (...)
@@ -106,7 +106,7 @@ void ReloadFromRcon(RCONClientConnection* connection, RCONPacket* request, UWorl
     }
     else
     {
-      reply = FString("Reloaded config");
+      reply = FString(ReloadedAnswer);
     }
     AnswerRcon(connection, request, reply);
   }

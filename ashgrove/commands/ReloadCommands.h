@@ -1,9 +1,7 @@
 #pragma once
 
+#include "commands/ReloadTexts.h"
 #include "host/GameTypes.h"
-
-// The command's one name, on the console and over RCON.
-inline constexpr const char* ReloadCommandName = "Ashgrove.Reload";
 
 // Ashgrove.Reload typed on the server console: re-reads the settings and
 // tells the issuing player whether that worked.

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "settings/LoadErrors.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 
@@ -19,14 +21,14 @@ namespace
 {
 [[noreturn]] void CannotOpen()
 {
-  throw std::runtime_error("Can't open config.json");
+  throw std::runtime_error(std::string(CannotOpenConfig));
 }
 
 [[noreturn]] void TooLarge(std::uintmax_t size)
 {
-  throw std::runtime_error("config.json is " + std::to_string(size) +
-                           " bytes, more than the limit of " + std::to_string(ConfigFileLimit) +
-                           " bytes");
+  throw std::runtime_error(std::string(TooLargeStart) + std::to_string(size) +
+                           std::string(TooLargeMiddle) + std::to_string(ConfigFileLimit) +
+                           std::string(TooLargeEnd));
 }
 
 #if defined(_WIN32)

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "settings/LoadErrors.h"
+
 namespace
 {
 using nlohmann::json;
@@ -38,6 +40,5 @@ void RejectOutOfRangeDuration(const char* key, const json& member, std::string_v
     return;
   }
   const std::string spelled = written.empty() ? member.dump() : std::string(written);
-  throw std::out_of_range(std::string(key) + ": " + spelled +
-                          " is out of range (-2147483648 to 2147483647)");
+  throw std::out_of_range(std::string(key) + ": " + spelled + std::string(OutOfRangeEnd));
 }

@@ -53,17 +53,17 @@ private:
 };
 
 // Builds the document with the library's own builder, the one stream
-// extraction uses, and notes where each token the reader cares about
-// stands. A token's start is found by skipping blanks and separators from
-// the end of the token before it; its end is where the parser stopped
-// reading, or, for numbers and literals, which the parser reads one byte
-// past, their start and length.
-class LayoutRecorder
+// extraction uses, and tells the listener where each key and value stands.
+// A token's start is found by skipping blanks and separators from the end of
+// the token before it; its end is where the parser stopped reading, or, for
+// numbers and literals, which the parser reads one byte past, their start
+// and length.
+class PlaceRecorder
 {
 public:
-  LayoutRecorder(const std::string& bytes, const char* const& read, json& document,
-                 TextLayout& layout)
-      : bytes_(bytes), read_(read), builder_(document), layout_(layout)
+  PlaceRecorder(const std::string& bytes, const char* const& read, json& document,
+                JsonPlaces& places)
+      : bytes_(bytes), read_(read), builder_(document), places_(places)
   {
     if (std::string_view(bytes_).substr(0, ByteOrderMark.size()) == ByteOrderMark)
     {
@@ -101,7 +101,8 @@ public:
   bool string(std::string& value)
   {
     const std::size_t at = NextToken();
-    Scalar(JsonKind::String, Read() - at);
+    places_.Value(depth_, JsonKind::String, at, {});
+    Passed(Read());
     return builder_.string(value);
   }
   bool binary(json::binary_t& value) { return builder_.binary(value); }
@@ -127,16 +128,7 @@ public:
   }
   bool key(std::string& name)
   {
-    const std::size_t at = NextToken();
-    if (depth_ == 1)
-    {
-      layout_.Members.push_back({name, at, at, JsonKind::Null, {}});
-      awaiting_value_ = true;
-    }
-    else if (FindSetting(name) != nullptr)
-    {
-      layout_.NestedKeys.push_back({name, at});
-    }
+    places_.Key(depth_, name, NextToken());
     next_ = Read();
     return builder_.key(name);
   }
@@ -144,14 +136,14 @@ public:
   template <class Exception>
   bool parse_error(std::size_t position, const std::string& token, const Exception& error)
   {
-    layout_.ErrorAt = position;
+    places_.Failed(position);
     return builder_.parse_error(position, token, error);
   }
 
 private:
   [[nodiscard]] std::size_t Read() const { return static_cast<std::size_t>(read_ - bytes_.data()); }
 
-  std::size_t NextToken() const
+  [[nodiscard]] std::size_t NextToken() const
   {
     std::size_t at = next_;
     while (at < bytes_.size() && (IsBlank(bytes_[at]) || bytes_[at] == ',' || bytes_[at] == ':'))
@@ -165,18 +157,14 @@ private:
   {
     const std::size_t at = NextToken();
     const std::size_t end = std::min(at + length, bytes_.size());
-    Note(kind, at, end);
-    next_ = end;
-    if (depth_ == 0)
-    {
-      Ended(end);
-    }
+    places_.Value(depth_, kind, at, std::string_view(bytes_).substr(at, end - at));
+    Passed(end);
   }
 
   void Open(JsonKind kind)
   {
     const std::size_t at = NextToken();
-    Note(kind, at, at);
+    places_.Value(depth_, kind, at, {});
     ++depth_;
     next_ = at + 1;
   }
@@ -184,54 +172,32 @@ private:
   void Close()
   {
     --depth_;
-    next_ = Read();
-    if (depth_ == 0)
-    {
-      Ended(next_);
-    }
+    places_.Closed(depth_);
+    Passed(Read());
   }
 
-  void Note(JsonKind kind, std::size_t at, std::size_t end)
+  // A value ends at `end`; after the first one the parser reads nothing.
+  void Passed(std::size_t end)
   {
-    if (depth_ == 0)
+    next_ = end;
+    if (depth_ != 0)
     {
-      layout_.ValueAt = at;
-      layout_.ValueKind = kind;
+      return;
     }
-    else if (depth_ == 1 && awaiting_value_)
-    {
-      TopLevelMember& member = layout_.Members.back();
-      member.ValueAt = at;
-      member.Kind = kind;
-      if (kind == JsonKind::Number || kind == JsonKind::Boolean || kind == JsonKind::Null)
-      {
-        member.Text = bytes_.substr(at, end - at);
-      }
-      awaiting_value_ = false;
-    }
-  }
-
-  // The first value ends here; the parser reads nothing after it.
-  void Ended(std::size_t end)
-  {
     std::size_t at = end;
     while (at < bytes_.size() && IsBlank(bytes_[at]))
     {
       ++at;
     }
-    if (at < bytes_.size())
-    {
-      layout_.TrailingAt = at;
-    }
+    places_.Ended(at < bytes_.size() ? std::optional<std::size_t>(at) : std::nullopt);
   }
 
   const std::string& bytes_;
   const char* const& read_;
   nlohmann::detail::json_sax_dom_parser<json> builder_;
-  TextLayout& layout_;
+  JsonPlaces& places_;
   std::size_t next_ = 0; // where the search for the next token starts
   int depth_ = 0;
-  bool awaiting_value_ = false;
 };
 } // namespace
 
@@ -264,11 +230,41 @@ const TopLevelMember* TextLayout::LastMember(std::string_view name) const
   return found == Members.rend() ? nullptr : &*found;
 }
 
-nlohmann::json ParseFirstValue(const std::string& bytes, TextLayout& layout)
+void TextLayout::Key(int depth, const std::string& name, std::size_t at)
+{
+  if (depth == 1)
+  {
+    Members.push_back({name, at, at, JsonKind::Null, {}});
+    awaiting_value_ = true;
+  }
+  else if (FindSetting(name) != nullptr)
+  {
+    NestedKeys.push_back({name, at});
+  }
+}
+
+void TextLayout::Value(int depth, JsonKind kind, std::size_t at, std::string_view text)
+{
+  if (depth == 0)
+  {
+    ValueAt = at;
+    ValueKind = kind;
+  }
+  else if (depth == 1 && awaiting_value_)
+  {
+    TopLevelMember& member = Members.back();
+    member.ValueAt = at;
+    member.Kind = kind;
+    member.Text = text;
+    awaiting_value_ = false;
+  }
+}
+
+nlohmann::json ParseFirstValue(const std::string& bytes, JsonPlaces& places)
 {
   json document;
   const char* read = bytes.data();
-  LayoutRecorder recorder(bytes, read, document, layout);
+  PlaceRecorder recorder(bytes, read, document, places);
   const char* begin = bytes.data();
   json::sax_parse(ReadingIterator(begin, &read), ReadingIterator(begin + bytes.size(), &read),
                   &recorder, json::input_format_t::json, false);

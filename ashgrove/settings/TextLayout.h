@@ -36,6 +36,41 @@ enum class JsonKind
   Null,
 };
 
+// What the JSON library's parser meets on its one pass over a text, each
+// thing with where it stands: offsets count bytes from the start of the
+// text.
+class JsonPlaces
+{
+public:
+  // A member's name; `depth` counts the containers around it, so the first
+  // value's own members are at depth 1.
+  virtual void Key(int depth, const std::string& name, std::size_t at) = 0;
+  // A value at `depth` (0 for the first value itself) that starts at `at`;
+  // a number or literal comes with its text as written, a string or a
+  // container without.
+  virtual void Value(int depth, JsonKind kind, std::size_t at, std::string_view text) = 0;
+  // The object or array at `depth` has closed.
+  virtual void Closed(int /*depth*/) {}
+  // The first value has ended; `trailing` is where text after it begins.
+  virtual void Ended(std::optional<std::size_t> /*trailing*/) {}
+  // Parsing failed once the parser had read `count` bytes, the end of the
+  // input counting as one.
+  virtual void Failed(std::size_t /*count*/) {}
+
+protected:
+  JsonPlaces() = default;
+  ~JsonPlaces() = default;
+  JsonPlaces(const JsonPlaces&) = default;
+  JsonPlaces& operator=(const JsonPlaces&) = default;
+};
+
+// The first JSON value of `bytes`, parsed exactly as stream extraction
+// parses it: the same grammar and errors, a leading byte-order mark
+// skipped, whatever follows the value left unread. `places` hears of each
+// key and value on the way; when parsing fails it has heard what came before
+// the fault and where the fault is, and the library's exception is thrown.
+nlohmann::json ParseFirstValue(const std::string& bytes, JsonPlaces& places);
+
 // A member of the top-level object, in file order. Offsets count bytes
 // from the start of the file.
 struct TopLevelMember
@@ -57,7 +92,7 @@ struct NestedSettingsKey
 // Where things stand in a settings file, as the JSON library's own parser
 // met them on its one pass: what the reader looks at (the top-level members
 // of the first value) and what it passes over.
-struct TextLayout
+struct TextLayout final : JsonPlaces
 {
   std::optional<std::size_t> ValueAt; // the first value, if there is one
   std::optional<JsonKind> ValueKind;
@@ -68,11 +103,12 @@ struct TextLayout
 
   // The value of the last member of that name (the one that counts).
   [[nodiscard]] const TopLevelMember* LastMember(std::string_view name) const;
-};
 
-// The first JSON value of `bytes`, parsed exactly as stream extraction
-// parses it: the same grammar and errors, a leading byte-order mark
-// skipped, whatever follows the value left unread. `layout` is filled on the
-// way; when parsing fails it holds what came before the fault and where the
-// fault is, and the library's exception is thrown.
-nlohmann::json ParseFirstValue(const std::string& bytes, TextLayout& layout);
+  void Key(int depth, const std::string& name, std::size_t at) override;
+  void Value(int depth, JsonKind kind, std::size_t at, std::string_view text) override;
+  void Ended(std::optional<std::size_t> trailing) override { TrailingAt = trailing; }
+  void Failed(std::size_t count) override { ErrorAt = count; }
+
+private:
+  bool awaiting_value_ = false;
+};

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "settings/ConfigFile.h"
+#include "settings/LoadErrors.h"
 #include "settings/SettingsReader.h"
 #include "settings/SettingsTable.h"
 
@@ -326,11 +327,12 @@ FileCheck CheckSettingsFile(const std::filesystem::path& path)
     // Too large, or gone or changed since it was looked at: the server
     // would refuse it with this very text.
     const std::string text = refused.what();
-    check.Result.Error = Refusal{text, text == "Can't open config.json" ? "open" : "size",
-                                 std::nullopt, std::nullopt};
+    check.Result.Error =
+        Refusal{text, text == CannotOpenConfig ? "open" : "size", std::nullopt, std::nullopt};
     return check;
   }
   check.Result = CheckSettingsText(bytes);
+  check.Bytes = std::move(bytes);
   return check;
 }
 
