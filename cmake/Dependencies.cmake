@@ -25,4 +25,8 @@ else()
   target_link_libraries(ashgrove_spdlog INTERFACE spdlog::spdlog)
   add_library(ashgrove_fmt INTERFACE)
   target_link_libraries(ashgrove_fmt INTERFACE fmt::fmt)
+  # Asio from Debian's headers, on its own without Boost.
+  add_library(ashgrove_asio INTERFACE)
+  target_compile_definitions(ashgrove_asio INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
+  target_link_libraries(ashgrove_asio INTERFACE Threads::Threads)
 endif()

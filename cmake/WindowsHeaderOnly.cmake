@@ -1,9 +1,9 @@
-# Windows builds use Debian's spdlog, fmt and nlohmann json header-only. Only
-# those three folders of the build machine's /usr/include are exposed to the
+# Windows builds use Debian's spdlog, fmt, nlohmann json and Asio header-only.
+# Only their folders of the build machine's /usr/include are exposed to the
 # cross compiler, so none of its other (glibc) headers can slip in.
 set(ASHGROVE_CROSS_INCLUDE ${CMAKE_BINARY_DIR}/cross-include)
 file(MAKE_DIRECTORY ${ASHGROVE_CROSS_INCLUDE})
-foreach(library nlohmann spdlog fmt)
+foreach(library nlohmann spdlog fmt asio asio.hpp)
   if(NOT EXISTS ${ASHGROVE_CROSS_INCLUDE}/${library})
     file(CREATE_LINK /usr/include/${library} ${ASHGROVE_CROSS_INCLUDE}/${library} SYMBOLIC)
   endif()
@@ -23,6 +23,13 @@ target_compile_definitions(ashgrove_fmt INTERFACE FMT_HEADER_ONLY)
 
 find_package(Threads REQUIRED)
 target_link_libraries(ashgrove_spdlog INTERFACE Threads::Threads)
+
+# Asio on Windows 7 and later, over Winsock.
+add_library(ashgrove_asio INTERFACE)
+target_include_directories(ashgrove_asio SYSTEM INTERFACE ${ASHGROVE_CROSS_INCLUDE})
+target_compile_definitions(ashgrove_asio INTERFACE
+  ASIO_STANDALONE ASIO_NO_DEPRECATED _WIN32_WINNT=0x0601)
+target_link_libraries(ashgrove_asio INTERFACE Threads::Threads ws2_32 mswsock)
 
 # One shared C++ runtime for the host, the plugin and the tests: exceptions,
 # std::string, std::function and shared_ptr cross module boundaries, and

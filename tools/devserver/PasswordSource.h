@@ -1,8 +1,9 @@
 #pragma once
 
 #include <optional>
-#include <stdexcept>
 #include <string>
+
+#include "rcon/Password.h"
 
 namespace devserver
 {
@@ -14,12 +15,7 @@ struct PasswordSources
   std::optional<std::string> Environment; // ASHGROVE_RCON_PASSWORD
 };
 
-// A password that cannot be used, said in words for the operator.
-class PasswordError : public std::runtime_error
-{
-public:
-  using std::runtime_error::runtime_error;
-};
+using PasswordError = rcon::PasswordError;
 
 // The password from the one source given (a file loses one trailing line
 // ending), or nothing when none is. Throws PasswordError when more than one

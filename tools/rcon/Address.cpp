@@ -1,0 +1,124 @@
+#include "rcon/Address.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include <asio/ip/address.hpp>
+
+namespace rcon
+{
+namespace
+{
+bool IsDigits(std::string_view text)
+{
+  return !text.empty() && std::all_of(text.begin(), text.end(),
+                                      [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
+bool IsPort(std::string_view text)
+{
+  return IsDigits(text) && text.size() <= 5 && std::stoi(std::string(text)) >= 1 &&
+         std::stoi(std::string(text)) <= 65535;
+}
+
+// Letters, digits, '-' and '_' in labels of 1 to 63 between dots, 253 in
+// all.
+bool IsHostName(std::string_view name)
+{
+  if (name.empty() || name.size() > 253)
+  {
+    return false;
+  }
+  std::size_t start = 0;
+  while (start <= name.size())
+  {
+    const std::size_t dot = std::min(name.find('.', start), name.size());
+    const std::string_view label = name.substr(start, dot - start);
+    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-' ||
+        !std::all_of(label.begin(), label.end(),
+                     [](unsigned char c) { return std::isalnum(c) != 0 || c == '-' || c == '_'; }))
+    {
+      return false;
+    }
+    start = dot + 1;
+  }
+  return true;
+}
+
+bool LooksNumeric(std::string_view host)
+{
+  return std::all_of(host.begin(), host.end(),
+                     [](unsigned char c) { return std::isdigit(c) != 0 || c == '.'; });
+}
+} // namespace
+
+std::optional<ServerAddress> ParseServerAddress(std::string_view text, std::string& why)
+{
+  std::string_view host;
+  std::string_view port;
+  if (text.starts_with('['))
+  {
+    const std::size_t close = text.find(']');
+    if (close == std::string_view::npos || text.substr(close + 1, 1) != ":")
+    {
+      why = "an IPv6 address in brackets must be followed by :PORT, as in [::1]:27020";
+      return std::nullopt;
+    }
+    host = text.substr(1, close - 1);
+    port = text.substr(close + 2);
+    asio::error_code error;
+    asio::ip::make_address_v6(std::string(host), error);
+    if (error)
+    {
+      why = "'" + std::string(host) + "' is not an IPv6 address";
+      return std::nullopt;
+    }
+  }
+  else
+  {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos)
+    {
+      why = "no port: write HOST:PORT, as in 127.0.0.1:27020";
+      return std::nullopt;
+    }
+    host = text.substr(0, colon);
+    port = text.substr(colon + 1);
+    if (host.find(':') != std::string_view::npos)
+    {
+      why = "an IPv6 address goes in brackets, as in [::1]:27020";
+      return std::nullopt;
+    }
+    if (host.empty())
+    {
+      why = "no host before the port";
+      return std::nullopt;
+    }
+    asio::error_code error;
+    if (LooksNumeric(host))
+    {
+      asio::ip::make_address_v4(std::string(host), error);
+    }
+    if (error || !IsHostName(host))
+    {
+      why = "'" + std::string(host) + "' is neither an IPv4 address nor a host name";
+      return std::nullopt;
+    }
+  }
+  if (!IsPort(port))
+  {
+    why = "the port must be a number from 1 to 65535, not '" + std::string(port) + "'";
+    return std::nullopt;
+  }
+  return ServerAddress{std::string(host), std::string(port)};
+}
+
+std::string Describe(const ServerAddress& address)
+{
+  if (address.Host.find(':') != std::string::npos)
+  {
+    return "[" + address.Host + "]:" + address.Port;
+  }
+  return address.Host + ":" + address.Port;
+}
+} // namespace rcon

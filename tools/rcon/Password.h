@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+// An RCON password as the protocol can carry it, whichever side keeps it.
+namespace rcon
+{
+// A password that cannot be used, said in words for the operator.
+class PasswordError : public std::runtime_error
+{
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// The password a file holds: its bytes, less one trailing line ending
+// ("\n" or "\r\n"). Throws PasswordError when the file cannot be read or
+// the password cannot be used (see CheckPassword).
+std::string ReadPasswordFile(const std::filesystem::path& path);
+
+// The password an environment variable holds, checked as above; nothing
+// when the variable is not set.
+std::optional<std::string> EnvironmentPassword(const std::string& name);
+
+// Throws PasswordError for a password that is empty, holds a NUL byte (no
+// client can send one) or does not fit one packet's body.
+void CheckPassword(const std::string& password);
+} // namespace rcon
