@@ -1,8 +1,10 @@
 # ashgrove-config from its command line, as an operator or a deployment
 # script runs it: exit statuses, --strict, --json read back, --server-dir,
 # a folder with non-ASCII characters in its name and a file with a byte-order
-# mark. Usage: cmake -DTOOL=... [-DEMULATOR=wine] -DSCHEMA=... -DWORK=...
-#              -P ConfigToolCommandLine.cmake
+# mark; the usage errors of reload and deploy, which send nothing; the
+# schemas and the version. Usage: cmake -DTOOL=... [-DEMULATOR=wine]
+# -DSCHEMA=... -DCLUSTER_SCHEMA=... -DVERSION=... -DWORK=...
+# -P ConfigToolCommandLine.cmake
 file(REMOVE_RECURSE ${WORK})
 set(server "${WORK}/Serveur été 配置")
 set(plugin "${server}/ArkApi/Plugins/Ashgrove")
@@ -91,6 +93,28 @@ file(READ ${SCHEMA} shipped)
 if(NOT STATUS EQUAL 0 OR NOT OUT STREQUAL shipped)
   fail("${SCHEMA} is not the schema the settings table makes; after changing the table, write it "
        "anew with: ashgrove-config schema > config/config.schema.json")
+endif()
+
+# reload and deploy refuse what cannot work before they contact anyone.
+file(WRITE ${WORK}/cluster.json "{\"servers\": [{\"name\": \"a\", \"rcon\": \"127.0.0.1:1\",\n  \"password\": \"open\"}]}")
+expect(2 "cluster.json:2:3: error: a password is never written in the cluster file"
+       reload --cluster cluster.json)
+expect(2 "reload needs --rcon HOST:PORT or --cluster FILE" reload)
+expect(2 "give either --rcon or --cluster, not both" reload --rcon 127.0.0.1:1 --cluster cluster.json)
+expect(2 "--rcon 127.0.0.1:99999: the port must be a number from 1 to 65535" reload --rcon 127.0.0.1:99999)
+expect(2 "--timeout takes seconds, from 0.01 to 3600, not 'soon'" reload --rcon 127.0.0.1:1 --timeout soon)
+expect(2 "deploy needs --cluster FILE" deploy good.json)
+expect(2 "cannot read the cluster file missing.json: no such file" deploy good.json --cluster missing.json)
+
+# One version, the project's.
+expect(0 "^ashgrove-config ${VERSION}\n$" --version)
+
+# The cluster file's schema is the one shipped beside the sample.
+run(schema --cluster)
+file(READ ${CLUSTER_SCHEMA} shipped)
+if(NOT STATUS EQUAL 0 OR NOT OUT STREQUAL shipped)
+  fail("${CLUSTER_SCHEMA} is not the schema ashgrove-config makes; write it anew with: "
+       "ashgrove-config schema --cluster > config/cluster.schema.json")
 endif()
 
 file(REMOVE_RECURSE ${WORK})

@@ -1,5 +1,7 @@
 #include "configtool/Arguments.h"
 
+#include <charconv>
+
 namespace configtool
 {
 namespace
@@ -15,51 +17,274 @@ ParsedCommand Failed(std::string error)
   return {Command{}, std::move(error)};
 }
 
-// check [FILE] [--server-dir DIR] [--strict] [--json], in any order.
-ParsedCommand ParseCheck(const std::vector<std::filesystem::path>& arguments)
+enum class Takes
+{
+  Nothing,
+  Path,
+  Text,
+  Seconds,
+};
+
+struct Option
+{
+  const char* Name;
+  Takes What;
+  const char* Needs; // what the value is, for the message when it is missing
+};
+
+// What each command takes: its options, and how many files it names.
+struct Shape
+{
+  std::vector<Option> Options;
+  std::size_t Files = 0;
+};
+
+constexpr Option Strict{"--strict", Takes::Nothing, ""};
+constexpr Option Json{"--json", Takes::Nothing, ""};
+constexpr Option DryRun{"--dry-run", Takes::Nothing, ""};
+constexpr Option ServerDir{"--server-dir", Takes::Path, "a folder"};
+constexpr Option ClusterFile{"--cluster", Takes::Path, "a cluster file"};
+constexpr Option ClusterSchema{"--cluster", Takes::Nothing, ""};
+constexpr Option PasswordFile{"--password-file", Takes::Path, "a file"};
+constexpr Option Rcon{"--rcon", Takes::Text, "HOST:PORT"};
+constexpr Option Server{"--server", Takes::Text, "a server's name"};
+constexpr Option Timeout{"--timeout", Takes::Seconds, "seconds"};
+
+Shape ShapeOf(CommandKind kind)
+{
+  switch (kind)
+  {
+  case CommandKind::Check:
+    return {{ServerDir, Strict, Json}, 1};
+  case CommandKind::Schema:
+    return {{ClusterSchema}, 0};
+  case CommandKind::Reload:
+    return {{Rcon, PasswordFile, ClusterFile, Server, Timeout, Json}, 0};
+  case CommandKind::Deploy:
+    return {{ClusterFile, Server, Timeout, Strict, DryRun, Json}, 1};
+  case CommandKind::Help:
+  case CommandKind::Version:
+    break;
+  }
+  return {};
+}
+
+std::optional<CommandKind> KindOf(const std::string& word)
+{
+  if (word == "check")
+  {
+    return CommandKind::Check;
+  }
+  if (word == "schema")
+  {
+    return CommandKind::Schema;
+  }
+  if (word == "reload")
+  {
+    return CommandKind::Reload;
+  }
+  if (word == "deploy")
+  {
+    return CommandKind::Deploy;
+  }
+  if (word == "--help" || word == "-h" || word == "help")
+  {
+    return CommandKind::Help;
+  }
+  if (word == "--version" || word == "version")
+  {
+    return CommandKind::Version;
+  }
+  return std::nullopt;
+}
+
+const Option* FindOption(const Shape& shape, const std::string& word)
+{
+  for (const Option& option : shape.Options)
+  {
+    if (word == option.Name)
+    {
+      return &option;
+    }
+  }
+  return nullptr;
+}
+
+std::optional<double> ParseSeconds(const std::string& text)
+{
+  double seconds = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (error != std::errc() || end != text.data() + text.size() || !(seconds >= 0.01) ||
+      seconds > 3600.0)
+  {
+    return std::nullopt;
+  }
+  return seconds;
+}
+
+// Stores an option's value; an error in words when it cannot.
+std::optional<std::string> Store(Command& command, const Option& option,
+                                 const std::filesystem::path& value)
+{
+  const std::string name = option.Name;
+  const auto once = [&](auto& slot) -> std::optional<std::string>
+  {
+    if (slot)
+    {
+      return name + " given twice";
+    }
+    slot = value;
+    return std::nullopt;
+  };
+  if (name == "--server-dir")
+  {
+    return once(command.ServerDir);
+  }
+  if (name == "--cluster")
+  {
+    return once(command.Cluster);
+  }
+  if (name == "--password-file")
+  {
+    return once(command.PasswordFile);
+  }
+  if (name == "--rcon")
+  {
+    if (command.Rcon)
+    {
+      return name + " given twice";
+    }
+    command.Rcon = Text(value);
+    return std::nullopt;
+  }
+  if (name == "--server")
+  {
+    command.Servers.push_back(Text(value));
+    return std::nullopt;
+  }
+  const auto seconds = ParseSeconds(Text(value));
+  if (!seconds)
+  {
+    return "--timeout takes seconds, from 0.01 to 3600, not '" + Text(value) + "'";
+  }
+  command.TimeoutSeconds = *seconds;
+  return std::nullopt;
+}
+
+std::optional<std::string> SetFlag(Command& command, const std::string& name)
+{
+  bool& flag = name == "--strict"    ? command.Strict
+               : name == "--json"    ? command.Json
+               : name == "--dry-run" ? command.DryRun
+                                     : command.ClusterSchema;
+  if (flag)
+  {
+    return name + " given twice";
+  }
+  flag = true;
+  return std::nullopt;
+}
+
+// What a command's options and files must agree on.
+std::optional<std::string> Consistent(const Command& command)
+{
+  switch (command.Kind)
+  {
+  case CommandKind::Check:
+    if (command.File && command.ServerDir)
+    {
+      return "give either a file or --server-dir, not both";
+    }
+    break;
+  case CommandKind::Reload:
+    if (command.Rcon.has_value() == command.Cluster.has_value())
+    {
+      return command.Rcon ? "give either --rcon or --cluster, not both"
+                          : "reload needs --rcon HOST:PORT or --cluster FILE";
+    }
+    if (command.PasswordFile && !command.Rcon)
+    {
+      return "--password-file goes with --rcon; a cluster file names each server's password";
+    }
+    if (!command.Servers.empty() && !command.Cluster)
+    {
+      return "--server goes with --cluster";
+    }
+    break;
+  case CommandKind::Deploy:
+    if (!command.File)
+    {
+      return "deploy needs the settings file to deploy";
+    }
+    if (!command.Cluster)
+    {
+      return "deploy needs --cluster FILE";
+    }
+    break;
+  default:
+    break;
+  }
+  return std::nullopt;
+}
+
+ParsedCommand ParseOptions(CommandKind kind, const std::vector<std::filesystem::path>& arguments)
 {
   Command command;
-  command.Kind = CommandKind::Check;
+  command.Kind = kind;
+  const Shape shape = ShapeOf(kind);
+  std::vector<std::filesystem::path> files;
+  bool timeout_seen = false;
   for (std::size_t i = 1; i < arguments.size(); ++i)
   {
     const std::string word = Text(arguments[i]);
-    if (word == "--strict" || word == "--json")
+    const Option* option = FindOption(shape, word);
+    if (option != nullptr && option->What == Takes::Nothing)
     {
-      bool& flag = word == "--strict" ? command.Strict : command.Json;
-      if (flag)
+      if (auto error = SetFlag(command, word))
       {
-        return Failed(word + " given twice");
+        return Failed(*error);
       }
-      flag = true;
     }
-    else if (word == "--server-dir")
+    else if (option != nullptr)
     {
-      if (command.ServerDir)
+      if (word == "--timeout" && timeout_seen)
       {
-        return Failed("--server-dir given twice");
+        return Failed("--timeout given twice");
       }
+      timeout_seen = timeout_seen || word == "--timeout";
       if (i + 1 >= arguments.size())
       {
-        return Failed("--server-dir needs a folder");
+        return Failed(word + " needs " + option->Needs);
       }
-      command.ServerDir = arguments[++i];
+      if (auto error = Store(command, *option, arguments[++i]))
+      {
+        return Failed(*error);
+      }
     }
     else if (word.rfind("--", 0) == 0 && word.size() > 2)
     {
-      return Failed("unknown option " + word);
+      return Failed(shape.Options.empty() ? "unexpected " + word : "unknown option " + word);
     }
-    else if (command.File)
+    else if (files.size() < shape.Files)
     {
-      return Failed("more than one file: " + Text(*command.File) + " and " + word);
+      files.push_back(arguments[i]);
+    }
+    else if (shape.Files == 0)
+    {
+      return Failed("unexpected " + word);
     }
     else
     {
-      command.File = arguments[i];
+      return Failed("more than one file: " + Text(files.back()) + " and " + word);
     }
   }
-  if (command.File && command.ServerDir)
+  if (!files.empty())
   {
-    return Failed("give either a file or --server-dir, not both");
+    command.File = files.front();
+  }
+  if (auto error = Consistent(command))
+  {
+    return Failed(*error);
   }
   return {command, std::nullopt};
 }
@@ -71,21 +296,12 @@ ParsedCommand ParseCommand(const std::vector<std::filesystem::path>& arguments)
   {
     return Failed("no command");
   }
-  const std::string command = Text(arguments[0]);
-  if (command == "check")
+  const std::string word = Text(arguments[0]);
+  const std::optional<CommandKind> kind = KindOf(word);
+  if (!kind)
   {
-    return ParseCheck(arguments);
+    return Failed("unknown command " + word);
   }
-  if (command == "schema" || command == "--help" || command == "-h" || command == "help")
-  {
-    if (arguments.size() > 1)
-    {
-      return Failed("unexpected " + Text(arguments[1]));
-    }
-    Command parsed;
-    parsed.Kind = command == "schema" ? CommandKind::Schema : CommandKind::Help;
-    return {parsed, std::nullopt};
-  }
-  return Failed("unknown command " + command);
+  return ParseOptions(*kind, arguments);
 }
 } // namespace configtool

@@ -11,16 +11,26 @@ enum class CommandKind
 {
   Check,
   Schema,
+  Reload,
+  Deploy,
   Help,
+  Version,
 };
 
 struct Command
 {
   CommandKind Kind = CommandKind::Help;
-  std::optional<std::filesystem::path> File;
+  std::optional<std::filesystem::path> File; // check and deploy: the settings file
   std::optional<std::filesystem::path> ServerDir;
   bool Strict = false;
   bool Json = false;
+  bool ClusterSchema = false; // schema --cluster
+  std::optional<std::filesystem::path> Cluster;
+  std::vector<std::string> Servers; // --server NAME, in the order given
+  std::optional<std::string> Rcon;  // HOST:PORT
+  std::optional<std::filesystem::path> PasswordFile;
+  double TimeoutSeconds = 5.0;
+  bool DryRun = false;
 };
 
 struct ParsedCommand

@@ -8,10 +8,14 @@
 
 namespace configtool
 {
-// Exit statuses of `ashgrove-config check`.
+// Exit statuses of `ashgrove-config`: 0 the server loads the file (or every
+// server took it), 1 it would refuse it (or one did), 2 wrong usage or a
+// file that cannot be read, 3 a server that could not be reached,
+// authenticated or answered.
 constexpr int Loads = 0;
 constexpr int Refused = 1;
 constexpr int UsageOrUnreadable = 2;
+constexpr int NotReached = 3;
 
 // 0 when the server would load the file, 1 when it would refuse it; with
 // `strict`, a warning counts as a refusal.

@@ -1,17 +1,16 @@
 // ashgrove-config: checks a settings file exactly as the server will read
-// it, before it goes live, and prints the file's JSON Schema for editors.
-#include <cstdio>
+// it, before it goes live; reloads a server, or a whole cluster of them, over
+// RCON; deploys a checked file to every server of a cluster and reloads them
+// all at once, safely; and prints the JSON Schemas of its files for editors.
 #include <exception>
 #include <filesystem>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "configtool/Arguments.h"
+#include "configtool/Commands.h"
 #include "configtool/Report.h"
-#include "configtool/Schema.h"
-#include "settings/SettingsLocation.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -20,11 +19,15 @@
 namespace
 {
 namespace fs = std::filesystem;
-using configtool::Command;
 
 constexpr const char* Usage =
     "usage: ashgrove-config check [FILE] [--server-dir DIR] [--strict] [--json]\n"
-    "       ashgrove-config schema\n"
+    "       ashgrove-config reload (--rcon HOST:PORT [--password-file FILE] | --cluster FILE\n"
+    "                              [--server NAME]...) [--timeout S] [--json]\n"
+    "       ashgrove-config deploy FILE --cluster FILE [--server NAME]... [--strict] [--dry-run]\n"
+    "                              [--timeout S] [--json]\n"
+    "       ashgrove-config schema [--cluster]\n"
+    "       ashgrove-config --version\n"
     "\n"
     "check   reads FILE (default: config.json in the current folder; with --server-dir, the\n"
     "        file the server reads below DIR) exactly as the server does, and prints the\n"
@@ -33,61 +36,19 @@ constexpr const char* Usage =
     "        Exit status: 0 the server loads it, 1 it would refuse it (with --strict, also\n"
     "        when there is a warning), 2 wrong usage or a path that cannot be read.\n"
     "        --json prints the result as one JSON object.\n"
-    "schema  prints the JSON Schema of the settings file.\n";
-
-std::string Utf8Path(const fs::path& path)
-{
-  const std::u8string text = path.u8string();
-  return {text.begin(), text.end()};
-}
-
-fs::path FileToCheck(const Command& command)
-{
-  if (command.ServerDir)
-  {
-    return ConfigFilePathIn(*command.ServerDir);
-  }
-  return command.File ? *command.File : fs::path("config.json");
-}
-
-void Print(const nlohmann::ordered_json& report)
-{
-  std::cout << report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-}
-
-int Check(const Command& command)
-{
-  const fs::path path = FileToCheck(command);
-  const std::string shown = Utf8Path(path);
-  const configtool::FileCheck check = configtool::CheckSettingsFile(path);
-  if (check.Unreadable)
-  {
-    const std::string message = "cannot read " + shown + ": " + *check.Unreadable +
-                                " (a reload would answer \"Can't open config.json\")";
-    if (command.Json)
-    {
-      Print({{"file", shown},
-             {"outcome", "unreadable"},
-             {"status", configtool::UsageOrUnreadable},
-             {"error", {{"text", "Can't open config.json"}, {"kind", "open"}, {"reason", message}}},
-             {"warnings", nlohmann::ordered_json::array()}});
-    }
-    else
-    {
-      std::cerr << "ashgrove-config: " << message << '\n';
-    }
-    return configtool::UsageOrUnreadable;
-  }
-  if (command.Json)
-  {
-    Print(configtool::JsonReport(shown, check.Result, command.Strict));
-  }
-  else
-  {
-    std::cout << configtool::TextReport(shown, check.Result);
-  }
-  return configtool::ExitStatus(check.Result, command.Strict);
-}
+    "reload  sends Ashgrove.Reload over RCON to one server (its password in --password-file\n"
+    "        or in ASHGROVE_RCON_PASSWORD) or to the servers of a cluster file, all at once,\n"
+    "        each step waiting at most --timeout seconds (default 5), and prints a line per\n"
+    "        server. Exit status: 0 all reloaded, 1 one refused the file, 2 wrong usage or a\n"
+    "        cluster file that will not do (nothing is sent), 3 one could not be reached,\n"
+    "        authenticated or answered.\n"
+    "deploy  checks FILE as check does, then for each server of the cluster with a\n"
+    "        serverDir prints what changes, puts FILE in place atomically (keeping the file\n"
+    "        it replaces as config.json.previous) and reloads the server; a server that\n"
+    "        refuses it gets its previous file back. --dry-run writes and sends nothing.\n"
+    "        Exit status as for reload.\n"
+    "schema  prints the JSON Schema of the settings file, or with --cluster of the cluster\n"
+    "        file.\n";
 
 int Run(const std::vector<fs::path>& arguments)
 {
@@ -97,18 +58,25 @@ int Run(const std::vector<fs::path>& arguments)
     std::cerr << "ashgrove-config: " << *parsed.Error << "\n\n" << Usage;
     return configtool::UsageOrUnreadable;
   }
-  switch (parsed.Value.Kind)
+  const configtool::Command& command = parsed.Value;
+  switch (command.Kind)
   {
   case configtool::CommandKind::Help:
     std::cout << Usage;
     return 0;
-  case configtool::CommandKind::Schema:
-    std::cout << configtool::SchemaText();
+  case configtool::CommandKind::Version:
+    std::cout << "ashgrove-config " << ASHGROVE_VERSION << '\n';
     return 0;
+  case configtool::CommandKind::Schema:
+    return configtool::RunSchema(command, std::cout);
+  case configtool::CommandKind::Reload:
+    return configtool::RunReload(command, std::cout, std::cerr);
+  case configtool::CommandKind::Deploy:
+    return configtool::RunDeploy(command, std::cout, std::cerr);
   case configtool::CommandKind::Check:
     break;
   }
-  return Check(parsed.Value);
+  return configtool::RunCheck(command, std::cout, std::cerr);
 }
 
 // The command line as the system holds it: on Windows, wide text, so that

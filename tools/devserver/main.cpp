@@ -218,6 +218,7 @@ int main(int argc, char** argv)
   std::signal(SIGPIPE, SIG_IGN);
 
   CLI::App app{"Ashgrove development server: the real plugin on a simulated game"};
+  app.set_version_flag("--version", std::string("ashgrove-devserver ") + ASHGROVE_VERSION);
   std::string server_dir;
   std::string plugin_path = (ProgramDirectory() / "Ashgrove.so").string();
   std::string script;

@@ -1,0 +1,391 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "configtool/Arguments.h"
+#include "configtool/AtomicFile.h"
+#include "configtool/ClusterFile.h"
+#include "configtool/ClusterReload.h"
+#include "configtool/ClusterReport.h"
+#include "configtool/Deploy.h"
+#include "support/Errors.h"
+#include "support/ServerDirectory.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
+namespace
+{
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using configtool::ClusterError;
+using testsupport::ErrorText;
+
+std::string ReadFile(const fs::path& path)
+{
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes)
+{
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST(ClusterFile, ReadsEachServerAndResolvesItsPathsFromTheFilesFolder)
+{
+  const fs::path file = fs::path("clusters") / "main.json";
+  const configtool::Cluster cluster = configtool::ReadClusterText(
+      R"({"$schema": "./cluster.schema.json", "servers": [
+           {"name": "island", "rcon": "127.0.0.1:27020", "passwordFile": "pw/island", "serverDir": "/srv/island"},
+           {"name": "aberration", "rcon": "[::1]:27022", "passwordEnv": "ABERRATION_PW"}]})",
+      file);
+  ASSERT_EQ(cluster.Servers.size(), 2U);
+  const configtool::ClusterServer& island = cluster.Servers[0];
+  EXPECT_EQ(island.Name, "island");
+  EXPECT_EQ(island.Address.Host, "127.0.0.1");
+  EXPECT_EQ(island.Address.Port, "27020");
+  EXPECT_EQ(island.PasswordFile, fs::path("clusters") / "pw/island");
+  EXPECT_EQ(island.ServerDir, fs::path("clusters") / "/srv/island");
+  const configtool::ClusterServer& aberration = cluster.Servers[1];
+  EXPECT_EQ(aberration.Address.Host, "::1");
+  EXPECT_EQ(aberration.PasswordEnv, "ABERRATION_PW");
+  EXPECT_FALSE(aberration.ServerDir);
+}
+
+struct BadFile
+{
+  const char* Name;
+  std::string Text;
+  std::string Errors; // every line, in file order
+};
+
+void PrintTo(const BadFile& c, std::ostream* out)
+{
+  *out << c.Name;
+}
+
+class BadClusterFiles : public ::testing::TestWithParam<BadFile>
+{
+};
+
+TEST_P(BadClusterFiles, AreRefusedWithEveryFaultAndItsPlace)
+{
+  EXPECT_EQ(
+      ErrorText<ClusterError>([&] { configtool::ReadClusterText(GetParam().Text, "c.json"); }),
+      GetParam().Errors);
+}
+
+const std::string Island = R"({"name": "island", "rcon": "127.0.0.1:1", "passwordFile": "p"})";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BadClusterFiles,
+    ::testing::Values(
+        BadFile{"NotJson", "{\"servers\": [,]}",
+                "c.json:1:14: error: [json.exception.parse_error.101] parse error at line 1, "
+                "column 14: syntax error while parsing value - unexpected ','; expected '[', '{', "
+                "or a literal"},
+        BadFile{"TextAfterTheValue", "{\"servers\": [" + Island + "]} and more",
+                "c.json:1:79: error: text after the cluster's JSON value"},
+        BadFile{"NoObject", "[]",
+                "c.json:1:1: error: a cluster file holds one object: {\"servers\": [...]}"},
+        BadFile{"NoServers", "{\"$schema\": \"x\"}",
+                "c.json:1:1: error: a cluster file lists its servers: {\"servers\": [{\"name\": "
+                "..., \"rcon\": ...}, ...]}"},
+        BadFile{"UnknownKeys", "{\"servers\": [" + Island + "],\n \"extra\": 1}",
+                "c.json:2:2: error: unknown key \"extra\""},
+        BadFile{"AKeyGivenTwice",
+                R"({"servers": [{"name": "a", "name": "b", "rcon": "h:1", "passwordEnv": "P"}]})",
+                "c.json:1:28: error: a key given twice"},
+        BadFile{"MissingFieldsAndNoPassword", R"({"servers": [{"serverDir": "x"}]})",
+                "c.json:1:14: error: a server needs \"name\"\nc.json:1:14: error: a server needs "
+                "\"rcon\"\nc.json:1:14: error: a server needs \"passwordFile\" or \"passwordEnv\" "
+                "for its RCON password"},
+        BadFile{"APasswordInTheFile",
+                R"({"servers": [{"name": "a", "rcon": "h:1", "password": "open sesame"}]})",
+                "c.json:1:14: error: a server needs \"passwordFile\" or \"passwordEnv\" for its "
+                "RCON password\nc.json:1:43: error: a password is never written in the cluster "
+                "file: give \"passwordFile\" or \"passwordEnv\""},
+        BadFile{
+            "BothPasswordSources",
+            R"({"servers": [{"name": "a", "rcon": "h:1", "passwordFile": "f", "passwordEnv": "E"}]})",
+            "c.json:1:64: error: give either \"passwordFile\" or \"passwordEnv\", not both"},
+        BadFile{"BadAddressAndEnvironmentName",
+                R"({"servers": [{"name": "a", "rcon": "[::1]", "passwordEnv": "2X"}]})",
+                "c.json:1:36: error: \"[::1]\" is no RCON address: an IPv6 address in brackets "
+                "must be followed by :PORT, as in [::1]:27020\nc.json:1:60: error: \"2X\" is no "
+                "environment variable's name"},
+        BadFile{"EmptyAndWrongTypes",
+                R"({"servers": [{"name": "", "rcon": 27020, "passwordEnv": "P"}, 7]})",
+                "c.json:1:23: error: \"name\" is a text that is not empty\nc.json:1:35: error: "
+                "\"rcon\" is a text that is not empty\nc.json:1:63: error: a server is an object: "
+                "{\"name\": ..., \"rcon\": ..., ...}"},
+        BadFile{"ADuplicateName", "{\"servers\": [" + Island + ",\n" + Island + "]}",
+                "c.json:2:10: error: the name \"island\" is given to another server too, at "
+                "c.json:1:23"}),
+    [](const auto& test) { return std::string(test.param.Name); });
+
+TEST(ClusterFile, ServersAreSelectedByNameInTheFilesOrder)
+{
+  const configtool::Cluster cluster = configtool::ReadClusterText(
+      R"({"servers": [{"name": "a", "rcon": "h:1", "passwordEnv": "P"},
+                      {"name": "b", "rcon": "h:2", "passwordEnv": "P"},
+                      {"name": "c", "rcon": "h:3", "passwordEnv": "P"}]})",
+      "c.json");
+  const auto selected = configtool::SelectServers(cluster, {"c", "a"});
+  ASSERT_EQ(selected.size(), 2U);
+  EXPECT_EQ(selected[0].Name, "a");
+  EXPECT_EQ(selected[1].Name, "c");
+  EXPECT_EQ(configtool::SelectServers(cluster, {}).size(), 3U);
+  EXPECT_EQ(ErrorText<ClusterError>([&] { configtool::SelectServers(cluster, {"d"}); }),
+            "c.json has no server named \"d\"");
+}
+
+TEST(ClusterFile, APasswordThatCannotBeHadIsPlacedWhereTheFileNamesIt)
+{
+  testsupport::ServerDirectory folder;
+  const fs::path file = fs::path(folder.Path()) / "cluster.json";
+  WriteFile(fs::path(folder.Path()) / "good", "right\r\n");
+  const configtool::Cluster cluster = configtool::ReadClusterText(
+      "{\"servers\": [{\"name\": \"a\", \"rcon\": \"h:1\", \"passwordFile\": \"good\"},\n"
+      "{\"name\": \"b\", \"rcon\": \"h:1\", \"passwordFile\": \"none\"},\n"
+      "{\"name\": \"c\", \"rcon\": \"h:1\", \"passwordEnv\": \"ASHGROVE_TEST_UNSET_PASSWORD\"}]}",
+      file);
+  EXPECT_EQ(configtool::ServerPassword(cluster.Servers[0]), "right");
+  const auto missing =
+      ErrorText<ClusterError>([&] { configtool::ServerPassword(cluster.Servers[1]); });
+  ASSERT_TRUE(missing);
+  EXPECT_NE(missing->find("cluster.json:2:46: error: cannot read the RCON password file "),
+            std::string::npos)
+      << *missing;
+  EXPECT_EQ(ErrorText<ClusterError>([&] { configtool::ServerPassword(cluster.Servers[2]); })
+                .value_or("")
+                .substr(missing->find("cluster.json")),
+            "cluster.json:3:45: error: the environment variable ASHGROVE_TEST_UNSET_PASSWORD is "
+            "not set (the password of \"c\")");
+}
+
+struct ArgumentCase
+{
+  std::vector<std::string> Words;
+  std::string Error; // empty: parsed
+};
+
+TEST(ConfigToolArguments, ReloadAndDeployTakeWhatTheyNeed)
+{
+  const ArgumentCase cases[] = {
+      {{"reload", "--rcon", "h:1", "--password-file", "p", "--timeout", "0.5", "--json"}, ""},
+      {{"reload", "--cluster", "c.json", "--server", "a", "--server", "b"}, ""},
+      {{"deploy", "f.json", "--cluster", "c.json", "--dry-run", "--strict"}, ""},
+      {{"schema", "--cluster"}, ""},
+      {{"--version"}, ""},
+      {{"reload"}, "reload needs --rcon HOST:PORT or --cluster FILE"},
+      {{"reload", "--rcon", "h:1", "--cluster", "c"}, "give either --rcon or --cluster, not both"},
+      {{"reload", "--cluster", "c", "--password-file", "p"},
+       "--password-file goes with --rcon; a cluster file names each server's password"},
+      {{"reload", "--rcon", "h:1", "--server", "a"}, "--server goes with --cluster"},
+      {{"reload", "--cluster", "c", "--timeout", "0"},
+       "--timeout takes seconds, from 0.01 to 3600, not '0'"},
+      {{"reload", "--cluster", "c", "--timeout", "1", "--timeout", "2"}, "--timeout given twice"},
+      {{"reload", "--cluster"}, "--cluster needs a cluster file"},
+      {{"reload", "--cluster", "c", "extra"}, "unexpected extra"},
+      {{"deploy", "--cluster", "c"}, "deploy needs the settings file to deploy"},
+      {{"deploy", "f", "g", "--cluster", "c"}, "more than one file: f and g"},
+      {{"deploy", "f"}, "deploy needs --cluster FILE"},
+      {{"check", "--dry-run"}, "unknown option --dry-run"},
+      {{"--version", "now"}, "unexpected now"},
+  };
+  for (const ArgumentCase& c : cases)
+  {
+    std::vector<fs::path> words(c.Words.begin(), c.Words.end());
+    const configtool::ParsedCommand parsed = configtool::ParseCommand(words);
+    EXPECT_EQ(parsed.Error.value_or(""), c.Error) << c.Words[0] << " " << c.Words.size();
+  }
+  const auto reload = configtool::ParseCommand(
+      {"reload", "--cluster", "c.json", "--server", "b", "--server", "a", "--timeout", "1.5"});
+  EXPECT_EQ(reload.Value.Servers, (std::vector<std::string>{"b", "a"}));
+  EXPECT_EQ(reload.Value.TimeoutSeconds, 1.5);
+}
+
+// What a server answers decides the outcome: the plugin's own texts only.
+TEST(ClusterReload, AnswersAreClassifiedByThePluginsOwnTexts)
+{
+  struct Case
+  {
+    rcon::ExchangeOutcome Exchange;
+    const char* Reply;
+    configtool::ReloadOutcome Outcome;
+  };
+  using configtool::ReloadOutcome;
+  using rcon::ExchangeOutcome;
+  const Case cases[] = {
+      {ExchangeOutcome::Answered, "Reloaded config", ReloadOutcome::Reloaded},
+      {ExchangeOutcome::Answered, "Can't open config.json", ReloadOutcome::Refused},
+      {ExchangeOutcome::Answered,
+       "[json.exception.type_error.302] type must be boolean, but is string",
+       ReloadOutcome::Refused},
+      {ExchangeOutcome::Answered,
+       "config.json is 2000000 bytes, more than the limit of 1048576 bytes",
+       ReloadOutcome::Refused},
+      {ExchangeOutcome::Answered,
+       "wildCorpseDecayTime: 1e10 is out of range (-2147483648 to 2147483647)",
+       ReloadOutcome::Refused},
+      {ExchangeOutcome::Answered,
+       "tamedDinosAffected: 1e10 is out of range (-2147483648 to 2147483647)",
+       ReloadOutcome::Unexpected},
+      {ExchangeOutcome::Answered, "config.json is big", ReloadOutcome::Unexpected},
+      {ExchangeOutcome::Answered, "Unknown command: Ashgrove.Reload", ReloadOutcome::Unexpected},
+      {ExchangeOutcome::Answered, "Reloaded config ", ReloadOutcome::Unexpected},
+      {ExchangeOutcome::Unreachable, "", ReloadOutcome::Unreachable},
+      {ExchangeOutcome::AuthFailed, "", ReloadOutcome::AuthFailed},
+      {ExchangeOutcome::TimedOut, "", ReloadOutcome::TimedOut},
+      {ExchangeOutcome::Unexpected, "", ReloadOutcome::Unexpected},
+  };
+  for (const Case& c : cases)
+  {
+    EXPECT_EQ(configtool::Classify({c.Exchange, c.Reply, "", 0ms}).Outcome, c.Outcome) << c.Reply;
+  }
+}
+
+TEST(ClusterReport, StatusIsTheWorstOutcomeAndUnreachedWins)
+{
+  using configtool::DeployOutcome;
+  using configtool::ReloadOutcome;
+  const auto reload = [](std::vector<ReloadOutcome> outcomes)
+  {
+    std::vector<configtool::ReloadResult> results;
+    for (const ReloadOutcome outcome : outcomes)
+    {
+      results.push_back({outcome, "", "", 0ms});
+    }
+    return configtool::ReloadStatus(results);
+  };
+  EXPECT_EQ(reload({ReloadOutcome::Reloaded, ReloadOutcome::Reloaded}), 0);
+  EXPECT_EQ(reload({ReloadOutcome::Reloaded, ReloadOutcome::Refused}), 1);
+  EXPECT_EQ(reload({ReloadOutcome::TimedOut, ReloadOutcome::Refused}), 3);
+  EXPECT_EQ(reload({ReloadOutcome::Unexpected}), 3);
+  const auto deploy = [](std::vector<DeployOutcome> outcomes)
+  {
+    std::vector<configtool::DeployResult> results;
+    for (const DeployOutcome outcome : outcomes)
+    {
+      results.push_back({outcome, {}, std::nullopt, std::nullopt, ""});
+    }
+    return configtool::DeployStatus(results);
+  };
+  EXPECT_EQ(deploy({DeployOutcome::Reloaded, DeployOutcome::Skipped, DeployOutcome::DryRun}), 0);
+  EXPECT_EQ(deploy({DeployOutcome::Reloaded, DeployOutcome::RolledBack}), 1);
+  EXPECT_EQ(deploy({DeployOutcome::NotDeployed}), 1);
+  EXPECT_EQ(deploy({DeployOutcome::NotDeployed, DeployOutcome::DeployedNotReloaded}), 3);
+}
+
+TEST(ClusterReport, ALineAServerInColumnsThenASummary)
+{
+  const std::string text =
+      configtool::ReloadText({{"island", "127.0.0.1:27020"}, {"ragnarok", "[::1]:27021"}},
+                             {{configtool::ReloadOutcome::Reloaded, "Reloaded config", "", 12ms},
+                              {configtool::ReloadOutcome::AuthFailed, "", "wrong password", 3ms}},
+                             1234ms);
+  EXPECT_EQ(text, "island    127.0.0.1:27020  reloaded     in 12 ms\n"
+                  "ragnarok  [::1]:27021      auth-failed  wrong password\n"
+                  "2 servers in 1.23 s: 1 reloaded, 1 auth-failed\n");
+  EXPECT_EQ(configtool::ShellWord("plain-name_1.json"), "plain-name_1.json");
+  EXPECT_EQ(configtool::ShellWord("The Island's"), "'The Island'\\''s'");
+}
+
+class DeployFolder : public ::testing::Test
+{
+protected:
+  [[nodiscard]] fs::path Dir() const { return fs::path(server_.Path()); }
+  testsupport::ServerDirectory server_;
+};
+
+TEST_F(DeployFolder, ChangesAreJudgedFromTheFileInPlace)
+{
+  configtool::DeployRequest request{R"({"wildDinosAffected": true})",
+                                    {false, true, false, 1800, 300, 1800}};
+  server_.RemoveConfig();
+  configtool::Changes changes = configtool::ChangesIn(Dir(), request);
+  EXPECT_EQ(changes.Before, configtool::Changes::InPlace::Missing);
+  EXPECT_EQ(changes.Settings.size(), 6U);
+
+  server_.WriteConfig(R"({"wildCorpseDecayTime": 90})");
+  changes = configtool::ChangesIn(Dir(), request);
+  EXPECT_EQ(changes.Before, configtool::Changes::InPlace::Loads);
+  ASSERT_EQ(changes.Settings.size(), 2U);
+  EXPECT_EQ(changes.Settings[0].Key, "wildDinosAffected");
+  EXPECT_EQ(changes.Settings[0].Old, "false");
+  EXPECT_EQ(changes.Settings[0].New, "true");
+  EXPECT_EQ(changes.Settings[1].Key, "wildCorpseDecayTime");
+  EXPECT_EQ(changes.Settings[1].Old, "90");
+  EXPECT_EQ(changes.Settings[1].New, "300");
+
+  server_.WriteConfig("{oops");
+  changes = configtool::ChangesIn(Dir(), request);
+  EXPECT_EQ(changes.Before, configtool::Changes::InPlace::Refused);
+  EXPECT_NE(changes.Refusal.find("[json.exception.parse_error.101]"), std::string::npos);
+
+  server_.WriteConfig(request.Bytes);
+  changes = configtool::ChangesIn(Dir(), request);
+  EXPECT_TRUE(changes.SameBytes);
+  EXPECT_TRUE(changes.Settings.empty());
+}
+
+TEST_F(DeployFolder, AFileIsReplacedWholeAndAFaultLeavesItAsItWas)
+{
+  const fs::path file = server_.ConfigPath();
+  server_.WriteConfig("old");
+  configtool::WriteAtomically(file, "new");
+  EXPECT_EQ(ReadFile(file), "new");
+  configtool::KeepCopy(file, configtool::PreviousFile(Dir()));
+  EXPECT_EQ(ReadFile(configtool::PreviousFile(Dir())), "new");
+
+  // A folder that is a file: nothing can be created in it.
+  const fs::path blocked = Dir() / "blocked";
+  WriteFile(blocked, "a file");
+  const auto error = ErrorText<std::system_error>(
+      [&] { configtool::WriteAtomically(blocked / "config.json", "x"); });
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->find("cannot create"), std::string::npos) << *error;
+  EXPECT_EQ(ReadFile(blocked), "a file");
+  // No temporary file is left behind by a replace that worked or failed.
+  for (const auto& entry : fs::directory_iterator(file.parent_path()))
+  {
+    EXPECT_EQ(entry.path().filename().string().find(".ashgrove-"), std::string::npos)
+        << entry.path();
+  }
+}
+
+#if !defined(_WIN32)
+TEST_F(DeployFolder, AReplacedFileKeepsItsPermissionsAndALinkStaysALink)
+{
+  const fs::path file = server_.ConfigPath();
+  server_.WriteConfig("old");
+  ::chmod(file.c_str(), 0640);
+  configtool::WriteAtomically(file, "new");
+  struct stat status = {};
+  ASSERT_EQ(::stat(file.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640U);
+
+  // The file kept aside is the very file, owner and permissions and all.
+  const fs::path previous = configtool::PreviousFile(Dir());
+  configtool::KeepCopy(file, previous);
+  EXPECT_TRUE(fs::equivalent(file, previous));
+  configtool::WriteAtomically(file, "newer");
+  EXPECT_EQ(ReadFile(previous), "new");
+
+  const fs::path shared = Dir() / "shared.json";
+  WriteFile(shared, "shared old");
+  fs::remove(file);
+  fs::create_symlink(shared, file);
+  configtool::WriteAtomically(file, "shared new");
+  EXPECT_TRUE(fs::is_symlink(file));
+  EXPECT_EQ(ReadFile(shared), "shared new");
+}
+#endif
+} // namespace

@@ -1,0 +1,243 @@
+#include "configtool/AtomicFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace configtool
+{
+namespace
+{
+namespace fs = std::filesystem;
+
+std::string Shown(const fs::path& path)
+{
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+// A temporary file's name beside the target, unlikely to be anyone else's.
+fs::path TemporaryBeside(const fs::path& target)
+{
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+#if defined(_WIN32)
+  const auto process = GetCurrentProcessId();
+#else
+  const auto process = getpid();
+#endif
+  fs::path name = target.filename();
+  name += ".ashgrove-" + std::to_string(process) + "-" + std::to_string(stamp) + "-" +
+          std::to_string(counter++) + ".tmp";
+  return target.parent_path() / name;
+}
+
+#if defined(_WIN32)
+[[noreturn]] void Fail(const std::string& what, const fs::path& path)
+{
+  throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                          what + " " + Shown(path));
+}
+
+void WriteFlushed(const fs::path& path, std::string_view bytes)
+{
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+  {
+    Fail("cannot create", path);
+  }
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0 &&
+      written == bytes.size() && FlushFileBuffers(file) != 0;
+  const DWORD error = GetLastError();
+  CloseHandle(file);
+  if (!ok)
+  {
+    DeleteFileW(path.c_str());
+    SetLastError(error);
+    Fail("cannot write", path);
+  }
+}
+
+// A reader that has the target open at that moment makes the replace fail
+// for a while: it is tried again, for up to a second.
+void RenameOver(const fs::path& from, const fs::path& to)
+{
+  for (int attempt = 0;; ++attempt)
+  {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+        0)
+    {
+      return;
+    }
+    const DWORD error = GetLastError();
+    if (attempt < 20 && (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED))
+    {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      continue;
+    }
+    DeleteFileW(from.c_str());
+    SetLastError(error);
+    Fail("cannot replace", to);
+  }
+}
+
+void KeepPermissions(const fs::path& /*from*/, const fs::path& /*to*/) {}
+
+// A second name for the file; false where the file system has no links.
+bool Link(const fs::path& from, const fs::path& to)
+{
+  return CreateHardLinkW(to.c_str(), from.c_str(), nullptr) != 0;
+}
+#else
+[[noreturn]] void Fail(const std::string& what, const fs::path& path)
+{
+  throw std::system_error(errno, std::generic_category(), what + " " + Shown(path));
+}
+
+void WriteFlushed(const fs::path& path, std::string_view bytes)
+{
+  const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (file < 0)
+  {
+    Fail("cannot create", path);
+  }
+  std::size_t written = 0;
+  while (written < bytes.size())
+  {
+    const ssize_t wrote = ::write(file, bytes.data() + written, bytes.size() - written);
+    if (wrote < 0 && errno == EINTR)
+    {
+      continue;
+    }
+    if (wrote <= 0)
+    {
+      const int error = errno;
+      ::close(file);
+      ::unlink(path.c_str());
+      errno = error;
+      Fail("cannot write", path);
+    }
+    written += static_cast<std::size_t>(wrote);
+  }
+  if (::fsync(file) != 0)
+  {
+    const int error = errno;
+    ::close(file);
+    ::unlink(path.c_str());
+    errno = error;
+    Fail("cannot flush", path);
+  }
+  ::close(file);
+}
+
+void RenameOver(const fs::path& from, const fs::path& to)
+{
+  if (::rename(from.c_str(), to.c_str()) != 0)
+  {
+    const int error = errno;
+    ::unlink(from.c_str());
+    errno = error;
+    Fail("cannot replace", to);
+  }
+  // The rename itself reaches the disk with its folder.
+  const int folder = ::open(to.parent_path().empty() ? "." : to.parent_path().c_str(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0)
+  {
+    ::fsync(folder);
+    ::close(folder);
+  }
+}
+
+// The new file gets the old one's owner and permissions, so that a server
+// running as another user can still read it. Only root may give a file to
+// another owner; for anyone else that part is left as it is.
+void KeepPermissions(const fs::path& from, const fs::path& to)
+{
+  struct stat status = {};
+  if (::stat(from.c_str(), &status) == 0)
+  {
+    [[maybe_unused]] const int ignored = ::chown(to.c_str(), status.st_uid, status.st_gid);
+    ::chmod(to.c_str(), status.st_mode & 07777);
+  }
+}
+
+// A second name for the file; false where the file system has no links.
+bool Link(const fs::path& from, const fs::path& to)
+{
+  return ::link(from.c_str(), to.c_str()) == 0;
+}
+#endif
+
+// The file a link leads to: replacing it keeps the link.
+fs::path Resolved(const fs::path& target)
+{
+  std::error_code error;
+  if (fs::is_symlink(fs::symlink_status(target, error)))
+  {
+    return fs::canonical(target);
+  }
+  return target;
+}
+} // namespace
+
+void WriteAtomically(const fs::path& target, std::string_view bytes)
+{
+  const fs::path real = Resolved(target);
+  const fs::path temporary = TemporaryBeside(real);
+  WriteFlushed(temporary, bytes);
+  KeepPermissions(real, temporary);
+  RenameOver(temporary, real);
+}
+
+void KeepCopy(const fs::path& source, const fs::path& copy)
+{
+  const fs::path from = Resolved(source);
+  const fs::path real = Resolved(copy);
+  const fs::path temporary = TemporaryBeside(real);
+  if (Link(from, temporary))
+  {
+    RenameOver(temporary, real);
+    return;
+  }
+  std::ifstream file(from, std::ios::binary);
+  if (!file)
+  {
+    throw std::system_error(errno, std::generic_category(), "cannot read " + Shown(source));
+  }
+  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (file.bad())
+  {
+    throw std::system_error(EIO, std::generic_category(), "cannot read " + Shown(source));
+  }
+  WriteFlushed(temporary, bytes);
+  KeepPermissions(from, temporary);
+  RenameOver(temporary, real);
+}
+
+void RemoveFile(const fs::path& target)
+{
+  std::error_code error;
+  fs::remove(target, error);
+  if (error)
+  {
+    throw std::system_error(error, "cannot remove " + Shown(target));
+  }
+}
+} // namespace configtool

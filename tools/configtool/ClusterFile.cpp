@@ -1,0 +1,471 @@
+#include "configtool/ClusterFile.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <map>
+
+#include <fmt/format.h>
+
+#include "configtool/JsonIndex.h"
+#include "rcon/Address.h"
+#include "rcon/Password.h"
+#include "settings/ConfigFile.h"
+#include "settings/TextLayout.h"
+
+namespace configtool
+{
+namespace
+{
+namespace fs = std::filesystem;
+using nlohmann::json;
+using nlohmann::ordered_json;
+
+// The keys of one server, each a string; the reader and the schema walk
+// this list.
+struct ServerField
+{
+  const char* Key;
+  bool Required;
+  const char* Meaning;
+};
+
+constexpr std::array<ServerField, 5> ServerFields = {{
+    {"name", true,
+     "The server's name in the tool's output and for --server; unique within the file."},
+    {"rcon", true,
+     "The server's RCON address, HOST:PORT: an IPv4 address (127.0.0.1:27020), an IPv6 address "
+     "in brackets ([::1]:27020) or a host name."},
+    {"passwordFile", false,
+     "A file holding the RCON password (one trailing line ending is dropped); a relative path is "
+     "taken from the cluster file's folder. Give this or passwordEnv."},
+    {"passwordEnv", false,
+     "The name of an environment variable holding the RCON password. Give this or passwordFile."},
+    {"serverDir", false,
+     "The server's folder on this machine, below which the plugin reads "
+     "ArkApi/Plugins/Ashgrove/config.json; a relative path is taken from the cluster file's "
+     "folder. Without it the server is reloaded, but deploy skips it."},
+}};
+
+constexpr const char* ServersKey = "servers";
+constexpr const char* SchemaKey = "$schema";
+
+std::string Quote(const std::string& text)
+{
+  return json(text).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+std::string Utf8(const fs::path& path)
+{
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+fs::path PathFromUtf8(const std::string& text)
+{
+  return {std::u8string(text.begin(), text.end())};
+}
+
+bool IsEnvironmentName(const std::string& name)
+{
+  return !name.empty() &&
+         (std::isalpha(static_cast<unsigned char>(name[0])) != 0 || name[0] == '_') &&
+         std::all_of(name.begin(), name.end(),
+                     [](unsigned char c) { return std::isalnum(c) != 0 || c == '_'; });
+}
+
+bool HasControlCharacters(const std::string& text)
+{
+  return std::any_of(text.begin(), text.end(),
+                     [](unsigned char c) { return c < 0x20 || c == 0x7F; });
+}
+
+// The faults of one file, each placed, in file order.
+class Faults
+{
+public:
+  Faults(const std::string& bytes, std::string shown) : bytes_(bytes), shown_(std::move(shown)) {}
+
+  [[nodiscard]] std::string Place(std::size_t at) const { return Placed(PositionOf(bytes_, at)); }
+
+  void Add(std::size_t at, const std::string& message)
+  {
+    list_.emplace(at, Place(at) + ": error: " + message);
+  }
+
+  // A fault found once the parser had read `count` bytes.
+  void AddAfterReading(std::size_t count, const std::string& message)
+  {
+    list_.emplace(count, Placed(PositionAfterReading(bytes_, count)) + ": error: " + message);
+  }
+
+  [[nodiscard]] bool Any() const { return !list_.empty(); }
+
+  [[noreturn]] void Throw() const
+  {
+    std::string text;
+    for (const auto& [at, line] : list_)
+    {
+      text += (text.empty() ? "" : "\n") + line;
+    }
+    throw ClusterError(text);
+  }
+
+private:
+  [[nodiscard]] std::string Placed(TextPosition position) const
+  {
+    return fmt::format("{}:{}:{}", shown_, position.Line, position.Column);
+  }
+
+  const std::string& bytes_;
+  std::string shown_;
+  std::multimap<std::size_t, std::string> list_;
+};
+
+// Checks the members of one object against the keys it may have.
+template <class Known>
+void CheckKeys(const json& object, const std::string& path, const JsonIndex& index, Faults& faults,
+               Known known)
+{
+  for (const auto& [key, value] : object.items())
+  {
+    static_cast<void>(value);
+    const JsonIndex::Spot* spot = index.Find(MemberPath(path, key));
+    if (spot == nullptr || known(key))
+    {
+      continue;
+    }
+    faults.Add(spot->KeyAt.value_or(spot->ValueAt), fmt::format("unknown key {}", Quote(key)));
+  }
+}
+
+class ServerReader
+{
+public:
+  ServerReader(const json& server, std::string path, const JsonIndex& index, Faults& faults,
+               const fs::path& folder)
+      : server_(server), path_(std::move(path)), index_(index), faults_(faults), folder_(folder)
+  {
+  }
+
+  std::optional<ClusterServer> Read()
+  {
+    const JsonIndex::Spot* spot = index_.Find(path_);
+    const std::size_t at = spot != nullptr ? spot->ValueAt : 0;
+    if (!server_.is_object())
+    {
+      faults_.Add(at, "a server is an object: {\"name\": ..., \"rcon\": ..., ...}");
+      return std::nullopt;
+    }
+    CheckKeys(server_, path_, index_, faults_,
+              [&](const std::string& key)
+              {
+                if (key == "password")
+                {
+                  faults_.Add(KeyAt(key), "a password is never written in the cluster file: give "
+                                          "\"passwordFile\" or \"passwordEnv\"");
+                  return true;
+                }
+                return std::any_of(ServerFields.begin(), ServerFields.end(),
+                                   [&](const ServerField& field) { return key == field.Key; });
+              });
+    ClusterServer result;
+    const auto name = Text("name", at);
+    const auto rcon = Text("rcon", at);
+    const auto password_file = Text("passwordFile", at);
+    const auto password_env = Text("passwordEnv", at);
+    const auto server_dir = Text("serverDir", at);
+    if (name)
+    {
+      result.Name = *name;
+      if (HasControlCharacters(*name))
+      {
+        faults_.Add(ValueAt("name"), "a name holds no control characters");
+      }
+    }
+    if (rcon)
+    {
+      std::string why;
+      if (const auto address = rcon::ParseServerAddress(*rcon, why))
+      {
+        result.Address = *address;
+      }
+      else
+      {
+        faults_.Add(ValueAt("rcon"), fmt::format("{} is no RCON address: {}", Quote(*rcon), why));
+      }
+    }
+    if (password_file && password_env)
+    {
+      faults_.Add(KeyAt("passwordEnv"),
+                  "give either \"passwordFile\" or \"passwordEnv\", not both");
+    }
+    else if (!password_file && !password_env)
+    {
+      faults_.Add(at, "a server needs \"passwordFile\" or \"passwordEnv\" for its RCON password");
+    }
+    if (password_file)
+    {
+      result.PasswordFile = folder_ / PathFromUtf8(*password_file);
+      result.PasswordSourceAt = faults_.Place(ValueAt("passwordFile"));
+    }
+    if (password_env)
+    {
+      if (!IsEnvironmentName(*password_env))
+      {
+        faults_.Add(ValueAt("passwordEnv"),
+                    fmt::format("{} is no environment variable's name", Quote(*password_env)));
+      }
+      result.PasswordEnv = *password_env;
+      result.PasswordSourceAt = faults_.Place(ValueAt("passwordEnv"));
+    }
+    if (server_dir)
+    {
+      result.ServerDir = folder_ / PathFromUtf8(*server_dir);
+    }
+    if (!name || !rcon)
+    {
+      return std::nullopt;
+    }
+    return result;
+  }
+
+private:
+  [[nodiscard]] std::size_t KeyAt(const std::string& key) const
+  {
+    const JsonIndex::Spot* spot = index_.Find(MemberPath(path_, key));
+    return spot != nullptr ? spot->KeyAt.value_or(spot->ValueAt) : 0;
+  }
+
+  [[nodiscard]] std::size_t ValueAt(const std::string& key) const
+  {
+    const JsonIndex::Spot* spot = index_.Find(MemberPath(path_, key));
+    return spot != nullptr ? spot->ValueAt : 0;
+  }
+
+  // A field's text: a string that is not empty. A required field that is
+  // missing is a fault at the server's object.
+  std::optional<std::string> Text(const char* key, std::size_t object_at)
+  {
+    const auto found = server_.find(key);
+    const bool required = std::any_of(ServerFields.begin(), ServerFields.end(),
+                                      [&](const ServerField& field) {
+                                        return field.Required && std::string_view(key) == field.Key;
+                                      });
+    if (found == server_.end())
+    {
+      if (required)
+      {
+        faults_.Add(object_at, fmt::format("a server needs {}", Quote(key)));
+      }
+      return std::nullopt;
+    }
+    if (!found->is_string() || found->get<std::string>().empty())
+    {
+      faults_.Add(ValueAt(key), fmt::format("{} is a text that is not empty", Quote(key)));
+      return std::nullopt;
+    }
+    return found->get<std::string>();
+  }
+
+  const json& server_;
+  std::string path_;
+  const JsonIndex& index_;
+  Faults& faults_;
+  const fs::path& folder_;
+};
+
+void CheckNamesAreUnique(const std::vector<ClusterServer>& servers,
+                         const std::vector<std::string>& paths, const JsonIndex& index,
+                         Faults& faults)
+{
+  std::map<std::string, std::size_t> first;
+  for (std::size_t i = 0; i < servers.size(); ++i)
+  {
+    const JsonIndex::Spot* spot = index.Find(MemberPath(paths[i], "name"));
+    const std::size_t at = spot != nullptr ? spot->ValueAt : 0;
+    const auto [earlier, fresh] = first.emplace(servers[i].Name, at);
+    if (!fresh)
+    {
+      faults.Add(at, fmt::format("the name {} is given to another server too, at {}",
+                                 Quote(servers[i].Name), faults.Place(earlier->second)));
+    }
+  }
+}
+
+ordered_json ServerSchema()
+{
+  ordered_json properties = ordered_json::object();
+  ordered_json required = ordered_json::array();
+  for (const ServerField& field : ServerFields)
+  {
+    properties[field.Key] = {{"description", field.Meaning}, {"type", "string"}, {"minLength", 1}};
+    if (field.Required)
+    {
+      required.push_back(field.Key);
+    }
+  }
+  properties["rcon"]["pattern"] = "^(\\[[0-9A-Fa-f:.]+\\]|[^:\\[\\]]+):[0-9]{1,5}$";
+  properties["passwordEnv"]["pattern"] = "^[A-Za-z_][A-Za-z0-9_]*$";
+  return {{"type", "object"},
+          {"properties", properties},
+          {"required", required},
+          {"additionalProperties", false},
+          {"oneOf", {{{"required", {"passwordFile"}}}, {{"required", {"passwordEnv"}}}}}};
+}
+} // namespace
+
+Cluster ReadClusterText(const std::string& bytes, const fs::path& path)
+{
+  Cluster cluster;
+  cluster.Shown = Utf8(path);
+  Faults faults(bytes, cluster.Shown);
+  JsonIndex index;
+  json document;
+  try
+  {
+    document = ParseFirstValue(bytes, index);
+  }
+  catch (const json::exception& error)
+  {
+    faults.AddAfterReading(index.ErrorAt().value_or(0), error.what());
+    faults.Throw();
+  }
+  if (index.TrailingAt())
+  {
+    faults.Add(*index.TrailingAt(), "text after the cluster's JSON value");
+  }
+  for (const JsonIndex::Repeated& repeated : index.RepeatedKeys())
+  {
+    faults.Add(repeated.KeyAt, "a key given twice");
+  }
+  const JsonIndex::Spot* root = index.Find("");
+  const std::size_t root_at = root != nullptr ? root->ValueAt : 0;
+  if (!document.is_object())
+  {
+    faults.Add(root_at, "a cluster file holds one object: {\"servers\": [...]}");
+    faults.Throw();
+  }
+  CheckKeys(document, "", index, faults,
+            [](const std::string& key) { return key == ServersKey || key == SchemaKey; });
+  const auto servers = document.find(ServersKey);
+  if (servers == document.end() || !servers->is_array() || servers->empty())
+  {
+    const JsonIndex::Spot* spot = index.Find(MemberPath("", ServersKey));
+    faults.Add(spot != nullptr ? spot->ValueAt : root_at,
+               "a cluster file lists its servers: {\"servers\": [{\"name\": ..., \"rcon\": "
+               "...}, ...]}");
+    faults.Throw();
+  }
+  const fs::path folder = path.parent_path();
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < servers->size(); ++i)
+  {
+    const std::string server_path = MemberPath("", ServersKey) + "/" + std::to_string(i);
+    if (auto server = ServerReader((*servers)[i], server_path, index, faults, folder).Read())
+    {
+      cluster.Servers.push_back(std::move(*server));
+      paths.push_back(server_path);
+    }
+  }
+  CheckNamesAreUnique(cluster.Servers, paths, index, faults);
+  if (faults.Any())
+  {
+    faults.Throw();
+  }
+  return cluster;
+}
+
+Cluster ReadClusterFile(const fs::path& path)
+{
+  std::string bytes;
+  try
+  {
+    bytes = ReadConfigFileAt(path);
+  }
+  catch (const std::exception&)
+  {
+    std::error_code error;
+    const auto status = fs::status(path, error);
+    const std::string why = !fs::exists(status)            ? "no such file"
+                            : fs::is_directory(status)     ? "it is a folder"
+                            : !fs::is_regular_file(status) ? "it is not a regular file"
+                                                           : "it is larger than 1 MiB";
+    throw ClusterError(fmt::format("cannot read the cluster file {}: {}", Utf8(path), why));
+  }
+  return ReadClusterText(bytes, path);
+}
+
+std::vector<ClusterServer> SelectServers(const Cluster& cluster,
+                                         const std::vector<std::string>& names)
+{
+  if (names.empty())
+  {
+    return cluster.Servers;
+  }
+  for (const std::string& name : names)
+  {
+    if (std::none_of(cluster.Servers.begin(), cluster.Servers.end(),
+                     [&](const ClusterServer& server) { return server.Name == name; }))
+    {
+      throw ClusterError(fmt::format("{} has no server named {}", cluster.Shown, Quote(name)));
+    }
+  }
+  std::vector<ClusterServer> selected;
+  for (const ClusterServer& server : cluster.Servers)
+  {
+    if (std::find(names.begin(), names.end(), server.Name) != names.end())
+    {
+      selected.push_back(server);
+    }
+  }
+  return selected;
+}
+
+std::string ServerPassword(const ClusterServer& server)
+{
+  try
+  {
+    if (server.PasswordFile)
+    {
+      return rcon::ReadPasswordFile(*server.PasswordFile);
+    }
+    const std::string& name = server.PasswordEnv.value_or("");
+    if (auto password = rcon::EnvironmentPassword(name))
+    {
+      return *password;
+    }
+    throw rcon::PasswordError("the environment variable " + name + " is not set");
+  }
+  catch (const rcon::PasswordError& error)
+  {
+    throw ClusterError(fmt::format("{}: error: {} (the password of {})", server.PasswordSourceAt,
+                                   error.what(), Quote(server.Name)));
+  }
+}
+
+ordered_json ClusterSchema()
+{
+  return {
+      {"$schema", "https://json-schema.org/draft/2020-12/schema"},
+      {"title", "Ashgrove cluster (cluster.json)"},
+      {"description",
+       "The game servers ashgrove-config reloads, and deploys a settings file to, at once. Read "
+       "strictly: an unknown key, a key given twice, a duplicate name, a missing field or a bad "
+       "address is an error, and then nothing is sent. Passwords are never written here: each "
+       "server names a file or an environment variable that holds its RCON password."},
+      {"type", "object"},
+      {"properties",
+       {{"$schema",
+         {{"description", "Where an editor finds this schema. ashgrove-config ignores it."},
+          {"type", "string"}}},
+        {"servers",
+         {{"description", "The servers, in the order the tool reports them."},
+          {"type", "array"},
+          {"minItems", 1},
+          {"items", {{"$ref", "#/$defs/server"}}}}}}},
+      {"required", {"servers"}},
+      {"additionalProperties", false},
+      {"$defs", {{"server", ServerSchema()}}}};
+}
+} // namespace configtool

@@ -1,0 +1,347 @@
+#include "configtool/ClusterReport.h"
+
+#include <algorithm>
+#include <map>
+
+#include <fmt/format.h>
+
+#include "configtool/Report.h"
+
+namespace configtool
+{
+namespace
+{
+using nlohmann::ordered_json;
+
+// A server's line: its name, address, outcome and what to know about it,
+// then indented notes.
+struct Row
+{
+  std::string Name;
+  std::string Address;
+  std::string Outcome;
+  std::string Detail;
+  std::vector<std::string> Notes;
+};
+
+std::string Milliseconds(std::chrono::milliseconds elapsed)
+{
+  return fmt::format("in {} ms", elapsed.count());
+}
+
+// What a reload came to, in a few words.
+std::string ReloadDetail(const ReloadResult& result)
+{
+  switch (result.Outcome)
+  {
+  case ReloadOutcome::Reloaded:
+    return Milliseconds(result.Elapsed);
+  case ReloadOutcome::Refused:
+    return result.Reply;
+  default:
+    break;
+  }
+  return result.Error;
+}
+
+std::string Table(const std::vector<Row>& rows)
+{
+  // A lone server named by its address shows it once.
+  const bool names =
+      std::any_of(rows.begin(), rows.end(), [](const Row& row) { return row.Name != row.Address; });
+  std::size_t name_width = 0;
+  std::size_t address_width = 0;
+  std::size_t outcome_width = 0;
+  for (const Row& row : rows)
+  {
+    name_width = std::max(name_width, row.Name.size());
+    address_width = std::max(address_width, row.Address.size());
+    outcome_width = std::max(outcome_width, row.Outcome.size());
+  }
+  std::string out;
+  for (const Row& row : rows)
+  {
+    std::string line;
+    if (names)
+    {
+      line += fmt::format("{:<{}}  ", row.Name, name_width);
+    }
+    line += fmt::format("{:<{}}  {:<{}}  {}", row.Address, address_width, row.Outcome,
+                        outcome_width, row.Detail);
+    line.erase(line.find_last_not_of(' ') + 1);
+    out += line + "\n";
+    for (const std::string& note : row.Notes)
+    {
+      out += "    " + note + "\n";
+    }
+  }
+  return out;
+}
+
+// "6 servers in 5.01 s: 3 reloaded, 2 refused, 1 timed-out", the outcomes
+// in the order their words are given.
+std::string Summary(const std::vector<std::string>& outcomes, const std::vector<std::string>& order,
+                    std::chrono::milliseconds took)
+{
+  std::string counts;
+  for (const std::string& word : order)
+  {
+    const auto count = std::count(outcomes.begin(), outcomes.end(), word);
+    if (count > 0)
+    {
+      counts += fmt::format("{}{} {}", counts.empty() ? "" : ", ", count, word);
+    }
+  }
+  return fmt::format("{} server{} in {:.2f} s: {}\n", outcomes.size(),
+                     outcomes.size() == 1 ? "" : "s", std::chrono::duration<double>(took).count(),
+                     counts);
+}
+
+std::vector<std::string> ChangeNotes(const Changes& changes)
+{
+  if (changes.SameBytes)
+  {
+    return {"unchanged: the same bytes are in place"};
+  }
+  std::vector<std::string> notes;
+  if (changes.Before == Changes::InPlace::Missing)
+  {
+    notes.emplace_back("no config.json in place yet");
+  }
+  else if (changes.Before == Changes::InPlace::Refused)
+  {
+    notes.push_back("the file in place would be refused: " + changes.Refusal);
+  }
+  else if (changes.Settings.empty())
+  {
+    notes.emplace_back("the same settings; only the file's text differs");
+  }
+  std::size_t width = 0;
+  for (const SettingChange& change : changes.Settings)
+  {
+    width = std::max(width, change.Key.size());
+  }
+  for (const SettingChange& change : changes.Settings)
+  {
+    notes.push_back(change.Old.empty() ? fmt::format("{:<{}}  {}", change.Key, width, change.New)
+                                       : fmt::format("{:<{}}  {} \u2192 {}", change.Key, width,
+                                                     change.Old, change.New));
+  }
+  return notes;
+}
+
+std::string DeployDetail(const DeployResult& result, const std::string& finish,
+                         const std::string& name)
+{
+  switch (result.Outcome)
+  {
+  case DeployOutcome::Reloaded:
+    return Milliseconds(result.Reload->Elapsed);
+  case DeployOutcome::Refused:
+    return result.Reload->Reply +
+           (result.Error.empty() ? ""
+                                 : "; the previous file could not be put back: " + result.Error);
+  case DeployOutcome::RolledBack:
+  {
+    std::string detail = result.Reload->Reply + "; the previous file is back";
+    if (result.AfterRollback && result.AfterRollback->Outcome == ReloadOutcome::Reloaded)
+    {
+      return detail + " and reloaded";
+    }
+    if (result.AfterRollback)
+    {
+      detail +=
+          fmt::format(", and reloading it again: {} {}", OutcomeWord(result.AfterRollback->Outcome),
+                      ReloadDetail(*result.AfterRollback));
+    }
+    return detail;
+  }
+  case DeployOutcome::DeployedNotReloaded:
+    return fmt::format("{}; to reload it: {}", ReloadDetail(*result.Reload),
+                       FinishCommand(finish, name));
+  case DeployOutcome::NotDeployed:
+    return result.Error;
+  case DeployOutcome::Skipped:
+    return "no serverDir in the cluster file";
+  case DeployOutcome::DryRun:
+    return "nothing written or sent";
+  }
+  return {};
+}
+
+ordered_json TextOrNull(const std::string& text)
+{
+  return text.empty() ? ordered_json(nullptr) : ordered_json(text);
+}
+
+ordered_json ServerJson(const ServerLabel& server, const char* outcome,
+                        const std::optional<ReloadResult>& reload, const std::string& error)
+{
+  return {{"name", server.Name},
+          {"address", server.Address},
+          {"outcome", outcome},
+          {"reply", reload ? TextOrNull(reload->Reply) : nullptr},
+          {"error", TextOrNull(error.empty() && reload ? reload->Error : error)},
+          {"milliseconds", reload ? ordered_json(reload->Elapsed.count()) : nullptr}};
+}
+
+ordered_json ChangesJson(const Changes& changes)
+{
+  ordered_json settings = ordered_json::array();
+  for (const SettingChange& change : changes.Settings)
+  {
+    settings.push_back({{"key", change.Key},
+                        {"old", change.Old.empty() ? nullptr : ordered_json::parse(change.Old)},
+                        {"new", ordered_json::parse(change.New)}});
+  }
+  const char* before = changes.Before == Changes::InPlace::Missing ? "missing"
+                       : changes.Before == Changes::InPlace::Loads ? "loads"
+                                                                   : "refused";
+  return {{"unchanged", changes.SameBytes},
+          {"inPlace", before},
+          {"refusal", TextOrNull(changes.Refusal)},
+          {"settings", settings}};
+}
+
+ordered_json Document(ordered_json servers, int status, std::chrono::milliseconds took)
+{
+  return {{"servers", std::move(servers)},
+          {"status", status},
+          {"seconds", std::chrono::duration<double>(took).count()}};
+}
+} // namespace
+
+int ReloadStatus(const std::vector<ReloadResult>& results)
+{
+  int status = Loads;
+  for (const ReloadResult& result : results)
+  {
+    if (result.Outcome == ReloadOutcome::Refused)
+    {
+      status = std::max(status, Refused);
+    }
+    else if (result.Outcome != ReloadOutcome::Reloaded)
+    {
+      status = NotReached;
+    }
+  }
+  return status;
+}
+
+int DeployStatus(const std::vector<DeployResult>& results)
+{
+  int status = Loads;
+  for (const DeployResult& result : results)
+  {
+    switch (result.Outcome)
+    {
+    case DeployOutcome::Refused:
+    case DeployOutcome::RolledBack:
+    case DeployOutcome::NotDeployed:
+      status = std::max(status, Refused);
+      break;
+    case DeployOutcome::DeployedNotReloaded:
+      status = NotReached;
+      break;
+    default:
+      break;
+    }
+  }
+  return status;
+}
+
+std::string ReloadText(const std::vector<ServerLabel>& servers,
+                       const std::vector<ReloadResult>& results, std::chrono::milliseconds took)
+{
+  std::vector<Row> rows;
+  std::vector<std::string> outcomes;
+  for (std::size_t i = 0; i < servers.size(); ++i)
+  {
+    outcomes.emplace_back(OutcomeWord(results[i].Outcome));
+    rows.push_back(
+        {servers[i].Name, servers[i].Address, outcomes.back(), ReloadDetail(results[i]), {}});
+  }
+  return Table(rows) +
+         Summary(outcomes,
+                 {"reloaded", "refused", "unreachable", "auth-failed", "timed-out", "unexpected"},
+                 took);
+}
+
+std::string DeployText(const std::vector<ServerLabel>& servers,
+                       const std::vector<DeployResult>& results, std::chrono::milliseconds took,
+                       const std::string& finish)
+{
+  std::vector<Row> rows;
+  std::vector<std::string> outcomes;
+  for (std::size_t i = 0; i < servers.size(); ++i)
+  {
+    const DeployResult& result = results[i];
+    outcomes.emplace_back(OutcomeWord(result.Outcome));
+    rows.push_back({servers[i].Name, servers[i].Address, outcomes.back(),
+                    DeployDetail(result, finish, servers[i].Name),
+                    result.Outcome == DeployOutcome::Skipped ? std::vector<std::string>{}
+                                                             : ChangeNotes(result.What)});
+  }
+  return Table(rows) + Summary(outcomes,
+                               {"reloaded", "dry-run", "refused", "rolled-back", "not-deployed",
+                                "deployed-not-reloaded", "skipped"},
+                               took);
+}
+
+ordered_json ReloadJson(const std::vector<ServerLabel>& servers,
+                        const std::vector<ReloadResult>& results, std::chrono::milliseconds took)
+{
+  ordered_json list = ordered_json::array();
+  for (std::size_t i = 0; i < servers.size(); ++i)
+  {
+    list.push_back(ServerJson(servers[i], OutcomeWord(results[i].Outcome), results[i], ""));
+  }
+  return Document(std::move(list), ReloadStatus(results), took);
+}
+
+ordered_json DeployJson(const std::vector<ServerLabel>& servers,
+                        const std::vector<DeployResult>& results, std::chrono::milliseconds took,
+                        const std::string& finish)
+{
+  ordered_json list = ordered_json::array();
+  for (std::size_t i = 0; i < servers.size(); ++i)
+  {
+    const DeployResult& result = results[i];
+    ordered_json server = ServerJson(servers[i], OutcomeWord(result.Outcome), result.Reload,
+                                     result.Outcome == DeployOutcome::Skipped
+                                         ? DeployDetail(result, finish, servers[i].Name)
+                                         : result.Error);
+    server["changes"] =
+        result.Outcome == DeployOutcome::Skipped ? ordered_json(nullptr) : ChangesJson(result.What);
+    server["afterRollback"] =
+        result.AfterRollback ? ServerJson(servers[i], OutcomeWord(result.AfterRollback->Outcome),
+                                          result.AfterRollback, "")
+                             : ordered_json(nullptr);
+    server["reloadCommand"] = result.Outcome == DeployOutcome::DeployedNotReloaded
+                                  ? ordered_json(FinishCommand(finish, servers[i].Name))
+                                  : ordered_json(nullptr);
+    list.push_back(std::move(server));
+  }
+  return Document(std::move(list), DeployStatus(results), took);
+}
+
+std::string FinishCommand(const std::string& finish, const std::string& name)
+{
+  return finish + " " + ShellWord(name);
+}
+
+std::string ShellWord(const std::string& text)
+{
+  if (!text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                              "0123456789-_./:=+,@") == std::string::npos)
+  {
+    return text;
+  }
+  std::string quoted = "'";
+  for (const char c : text)
+  {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
+}
+} // namespace configtool

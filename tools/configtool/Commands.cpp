@@ -1,0 +1,278 @@
+#include "configtool/Commands.h"
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "configtool/ClusterFile.h"
+#include "configtool/ClusterReload.h"
+#include "configtool/ClusterReport.h"
+#include "configtool/Deploy.h"
+#include "configtool/Report.h"
+#include "configtool/Schema.h"
+#include "configtool/SettingsCheck.h"
+#include "rcon/Address.h"
+#include "rcon/Password.h"
+#include "settings/LoadErrors.h"
+#include "settings/SettingsLocation.h"
+
+namespace configtool
+{
+namespace
+{
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using nlohmann::ordered_json;
+
+constexpr const char* PasswordVariable = "ASHGROVE_RCON_PASSWORD";
+
+std::string Utf8Path(const fs::path& path)
+{
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+void Print(std::ostream& out, const ordered_json& report)
+{
+  out << report.dump(2, ' ', false, ordered_json::error_handler_t::replace) << '\n';
+}
+
+std::chrono::milliseconds Timeout(const Command& command)
+{
+  return std::chrono::milliseconds(static_cast<long long>(command.TimeoutSeconds * 1000.0 + 0.5));
+}
+
+std::chrono::milliseconds Since(Clock::time_point started)
+{
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
+}
+
+// Nothing is sent: a line on `errors`, or the same as JSON.
+int Stop(const Command& command, std::ostream& out, std::ostream& errors,
+         const std::string& message)
+{
+  if (command.Json)
+  {
+    Print(out,
+          {{"error", message}, {"servers", ordered_json::array()}, {"status", UsageOrUnreadable}});
+  }
+  else
+  {
+    errors << "ashgrove-config: " << message << '\n';
+  }
+  return UsageOrUnreadable;
+}
+
+// The password for --rcon: from --password-file or the environment, never
+// both.
+std::string RconPassword(const Command& command)
+{
+  const std::optional<std::string> from_environment = rcon::EnvironmentPassword(PasswordVariable);
+  if (command.PasswordFile && from_environment)
+  {
+    throw rcon::PasswordError(std::string("the RCON password is given twice, in --password-file "
+                                          "and in ") +
+                              PasswordVariable + ": give one");
+  }
+  if (command.PasswordFile)
+  {
+    return rcon::ReadPasswordFile(*command.PasswordFile);
+  }
+  if (!from_environment)
+  {
+    throw rcon::PasswordError(std::string("give the RCON password in --password-file FILE or in ") +
+                              PasswordVariable);
+  }
+  return *from_environment;
+}
+
+fs::path FileToCheck(const Command& command)
+{
+  if (command.ServerDir)
+  {
+    return ConfigFilePathIn(*command.ServerDir);
+  }
+  return command.File ? *command.File : fs::path("config.json");
+}
+} // namespace
+
+int RunCheck(const Command& command, std::ostream& out, std::ostream& errors)
+{
+  const fs::path path = FileToCheck(command);
+  const std::string shown = Utf8Path(path);
+  const FileCheck check = CheckSettingsFile(path);
+  if (check.Unreadable)
+  {
+    const std::string message = "cannot read " + shown + ": " + *check.Unreadable +
+                                " (a reload would answer \"" + std::string(CannotOpenConfig) +
+                                "\")";
+    if (command.Json)
+    {
+      Print(out, {{"file", shown},
+                  {"outcome", "unreadable"},
+                  {"status", UsageOrUnreadable},
+                  {"error", {{"text", CannotOpenConfig}, {"kind", "open"}, {"reason", message}}},
+                  {"warnings", ordered_json::array()}});
+    }
+    else
+    {
+      errors << "ashgrove-config: " << message << '\n';
+    }
+    return UsageOrUnreadable;
+  }
+  if (command.Json)
+  {
+    Print(out, JsonReport(shown, check.Result, command.Strict));
+  }
+  else
+  {
+    out << TextReport(shown, check.Result);
+  }
+  return ExitStatus(check.Result, command.Strict);
+}
+
+int RunSchema(const Command& command, std::ostream& out)
+{
+  out << (command.ClusterSchema ? ClusterSchema().dump(2) + "\n" : SchemaText());
+  return Loads;
+}
+
+int RunReload(const Command& command, std::ostream& out, std::ostream& errors)
+{
+  std::vector<ServerLabel> labels;
+  std::vector<ReloadTarget> targets;
+  try
+  {
+    if (command.Rcon)
+    {
+      std::string why;
+      const auto address = rcon::ParseServerAddress(*command.Rcon, why);
+      if (!address)
+      {
+        return Stop(command, out, errors, "--rcon " + *command.Rcon + ": " + why);
+      }
+      labels.push_back({rcon::Describe(*address), rcon::Describe(*address)});
+      targets.push_back({*address, RconPassword(command)});
+    }
+    else
+    {
+      const Cluster cluster = ReadClusterFile(*command.Cluster);
+      for (const ClusterServer& server : SelectServers(cluster, command.Servers))
+      {
+        labels.push_back({server.Name, rcon::Describe(server.Address)});
+        targets.push_back({server.Address, ServerPassword(server)});
+      }
+    }
+  }
+  catch (const std::runtime_error& error)
+  {
+    // A cluster file or a password that will not do: nothing is sent.
+    return Stop(command, out, errors, error.what());
+  }
+  const Clock::time_point started = Clock::now();
+  const std::vector<ReloadResult> results = ReloadAll(targets, Timeout(command));
+  const std::chrono::milliseconds took = Since(started);
+  if (command.Json)
+  {
+    Print(out, ReloadJson(labels, results, took));
+  }
+  else
+  {
+    out << ReloadText(labels, results, took);
+  }
+  return ReloadStatus(results);
+}
+
+int RunDeploy(const Command& command, std::ostream& out, std::ostream& errors)
+{
+  Cluster cluster;
+  std::vector<ClusterServer> servers;
+  try
+  {
+    cluster = ReadClusterFile(*command.Cluster);
+    servers = SelectServers(cluster, command.Servers);
+  }
+  catch (const ClusterError& error)
+  {
+    return Stop(command, out, errors, error.what());
+  }
+  const std::string shown = Utf8Path(*command.File);
+  // The very bytes checked are the ones deployed.
+  const FileCheck check = CheckSettingsFile(*command.File);
+  if (check.Unreadable)
+  {
+    return Stop(command, out, errors, "cannot read " + shown + ": " + *check.Unreadable);
+  }
+  ordered_json report = {{"file", shown},
+                         {"check", JsonReport(shown, check.Result, command.Strict)}};
+  if (!command.Json)
+  {
+    out << TextReport(shown, check.Result) << '\n';
+  }
+  if (ExitStatus(check.Result, command.Strict) != Loads)
+  {
+    const std::string message = shown + " is deployed nowhere: " +
+                                (check.Result.Error ? "the server would refuse it"
+                                                    : "it has warnings, and --strict is given");
+    if (command.Json)
+    {
+      report["error"] = message;
+      report["servers"] = ordered_json::array();
+      report["status"] = Refused;
+      Print(out, report);
+    }
+    else
+    {
+      out << message << '\n';
+    }
+    return Refused;
+  }
+  std::vector<std::string> passwords(servers.size());
+  try
+  {
+    for (std::size_t i = 0; i < servers.size(); ++i)
+    {
+      if (servers[i].ServerDir && !command.DryRun)
+      {
+        passwords[i] = ServerPassword(servers[i]);
+      }
+    }
+  }
+  catch (const ClusterError& error)
+  {
+    return Stop(command, out, errors, error.what());
+  }
+  const DeployRequest request{check.Bytes, *check.Result.Settings, command.DryRun,
+                              Timeout(command)};
+  const Clock::time_point started = Clock::now();
+  const std::vector<DeployResult> results = Deploy(servers, passwords, request);
+  const std::chrono::milliseconds took = Since(started);
+  std::vector<ServerLabel> labels;
+  for (const ClusterServer& server : servers)
+  {
+    labels.push_back({server.Name, rcon::Describe(server.Address)});
+  }
+  const std::string finish =
+      "ashgrove-config reload --cluster " + ShellWord(cluster.Shown) + " --server";
+  if (command.Json)
+  {
+    const ordered_json deployed = DeployJson(labels, results, took, finish);
+    for (const auto& [key, value] : deployed.items())
+    {
+      report[key] = value;
+    }
+    Print(out, report);
+  }
+  else
+  {
+    out << (command.DryRun ? "a dry run: " + shown + " would go to " + cluster.Shown +
+                                 "; nothing is written or sent:\n"
+                           : "deploying " + shown + " to " + cluster.Shown + ":\n")
+        << DeployText(labels, results, took, finish);
+  }
+  return DeployStatus(results);
+}
+} // namespace configtool

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "configtool/ClusterFile.h"
+#include "configtool/ClusterReload.h"
+#include "settings/SettingsValues.h"
+
+namespace configtool
+{
+// How a deploy to one server ended, in the words the tool prints.
+enum class DeployOutcome
+{
+  Reloaded,            // the new file is in place and the server took it
+  Refused,             // the server refused the file in place, which is the new one
+  RolledBack,          // it refused the new file: the previous one is back
+  DeployedNotReloaded, // the new file is in place; the server could not be reloaded
+  NotDeployed,         // the file could not be written; nothing changed
+  Skipped,             // no server folder in the cluster file
+  DryRun,              // what would change, written and sent nowhere
+};
+
+const char* OutcomeWord(DeployOutcome outcome);
+
+// A setting whose value the deploy changes; Old is empty when the file in
+// place gives none.
+struct SettingChange
+{
+  std::string Key;
+  std::string Old;
+  std::string New;
+};
+
+// What a deploy changes on one server, judged from the file now in place.
+struct Changes
+{
+  enum class InPlace
+  {
+    Missing,
+    Loads,
+    Refused, // the server would refuse it; Refusal says why
+  };
+  InPlace Before = InPlace::Missing;
+  std::string Refusal;
+  bool SameBytes = false; // not written again, but reloaded
+  std::vector<SettingChange> Settings;
+};
+
+struct DeployResult
+{
+  DeployOutcome Outcome = DeployOutcome::Skipped;
+  Changes What;
+  std::optional<ReloadResult> Reload;        // after the new file was put in place
+  std::optional<ReloadResult> AfterRollback; // after the previous file was put back
+  std::string Error;                         // why it was not deployed or not rolled back
+};
+
+struct DeployRequest
+{
+  std::string Bytes; // the file, checked
+  CorpseSettingsValues Settings;
+  bool DryRun = false;
+  std::chrono::milliseconds Timeout{5000};
+};
+
+// The settings file in a server folder, and the copy of the one it replaced.
+std::filesystem::path DeployedFile(const std::filesystem::path& server_dir);
+std::filesystem::path PreviousFile(const std::filesystem::path& server_dir);
+
+// What putting the request's file in place would change in this folder.
+Changes ChangesIn(const std::filesystem::path& server_dir, const DeployRequest& request);
+
+// Deploys to each server with a folder: its changes, then the file put in
+// place atomically with the replaced one kept as config.json.previous, then
+// every server reloaded at once; a server that refuses gets its previous
+// file back and is reloaded again. `passwords` go with `servers`, one each
+// (empty for those without a folder, and in a dry run).
+std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
+                                 const std::vector<std::string>& passwords,
+                                 const DeployRequest& request);
+} // namespace configtool
