@@ -176,38 +176,6 @@ void Session::RunCommand(const std::string& line)
   (this->*command->second.Run)(arguments);
 }
 
-int Session::RunScript(std::istream& script, std::ostream& errors, bool echo_comments,
-                       const std::function<bool()>& stop_requested)
-{
-  std::string line;
-  for (int number = 1; std::getline(script, line); ++number)
-  {
-    if (stop_requested && stop_requested())
-    {
-      out_.flush();
-      errors << "stopped before line " << number << '\n';
-      return 2;
-    }
-    if (echo_comments && IsCommentOrBlank(line))
-    {
-      out_ << TrimmedLineEnd(line) << '\n';
-      continue;
-    }
-    try
-    {
-      Run(line);
-    }
-    catch (const std::exception& error)
-    {
-      out_.flush();
-      errors << "error line " << number << ": " << error.what() << '\n';
-      return 2;
-    }
-  }
-  out_.flush();
-  return 0;
-}
-
 void Session::DefineClass(const Arguments& arguments)
 {
   const std::string& name = arguments.Words[0];

@@ -35,20 +35,12 @@ public:
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // Runs one line; throws CommandError when it cannot.
+  // Runs one line; throws CommandError when it cannot. A whole script is run
+  // by RunScript (Script.h).
   void Run(const std::string& line);
 
-  // Runs a whole script line by line. Returns 0 when it ran to its end, or 2
-  // at the first line it cannot run, after writing "error line N: ..." to
-  // `errors`. With `echo_comments`, the script's comments and blank lines are
-  // printed where they stand, so each block of results sits under the words
-  // that explain it.
-  // `stop_requested`, when given, is asked before each line; once it says
-  // yes, the script ends there with status 2 ("stopped before line N").
-  int RunScript(std::istream& script, std::ostream& errors, bool echo_comments,
-                const std::function<bool()>& stop_requested = {});
-
   [[nodiscard]] bool PluginLoaded() const { return plugin_ != nullptr; }
+  [[nodiscard]] std::string ServerDirectory() const { return config_.ServerDirectory.string(); }
 
 private:
   using Handler = void (Session::*)(const Arguments& arguments);

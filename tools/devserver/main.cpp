@@ -24,6 +24,7 @@
 #include "devserver/InputReader.h"
 #include "devserver/PasswordSource.h"
 #include "devserver/RconServer.h"
+#include "devserver/Script.h"
 #include "devserver/Session.h"
 #include "settings/SettingsLocation.h"
 
@@ -76,9 +77,10 @@ extern "C" void RequestStop(int /*signal*/)
   StopRequested = 1;
 }
 
-int RunScript(devserver::Session& session, const std::string& script, bool echo_comments)
+int RunScript(devserver::Session& session, const std::string& script,
+              devserver::ScriptOptions options)
 {
-  std::ifstream file(script);
+  std::ifstream file(script, std::ios::binary);
   if (!file)
   {
     std::cerr << "error: cannot read script " << script << '\n';
@@ -88,7 +90,9 @@ int RunScript(devserver::Session& session, const std::string& script, bool echo_
   // ends cleanly and its temporary server directory goes with it.
   std::signal(SIGINT, &RequestStop);
   std::signal(SIGTERM, &RequestStop);
-  return session.RunScript(file, std::cerr, echo_comments, [] { return StopRequested != 0; });
+  options.Name = script;
+  options.StopRequested = [] { return StopRequested != 0; };
+  return devserver::RunScript(session, file, std::cout, std::cerr, options);
 }
 
 // A server started with standard input, output or error closed would hand
@@ -223,6 +227,7 @@ int main(int argc, char** argv)
   std::string plugin_path = (ProgramDirectory() / "Ashgrove.so").string();
   std::string script;
   bool echo_comments = false;
+  std::string record;
   std::optional<std::uint16_t> rcon_port;
   std::optional<std::string> rcon_password;
   std::optional<std::string> rcon_password_file;
@@ -239,6 +244,10 @@ int main(int argc, char** argv)
   app.add_flag("--comments", echo_comments,
                "Print the script's comments and blank lines where they stand, so that its "
                "results read as a story");
+  app.add_option("--record", record,
+                 "With --script: write the script to this file (it may be the script itself) "
+                 "with each command's => lines replaced by what it printed this time")
+      ->needs("--script");
   app.add_option("--rcon-port", rcon_port,
                  "Serve RCON over TCP on this port; standard input's end then no longer ends "
                  "the server, SIGINT or SIGTERM does");
@@ -306,7 +315,13 @@ int main(int argc, char** argv)
     devserver::Session session({server_dir, plugin_path, colour}, std::cout);
     if (!script.empty())
     {
-      return RunScript(session, script, echo_comments);
+      devserver::ScriptOptions options;
+      options.EchoComments = echo_comments;
+      if (!record.empty())
+      {
+        options.RecordTo = record;
+      }
+      return RunScript(session, script, options);
     }
 
     asio::io_context io;

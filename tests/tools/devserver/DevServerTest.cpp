@@ -10,50 +10,14 @@
 #include "devserver/Session.h"
 #include "support/Errors.h"
 #include "support/PluginFixture.h"
+#include "tools/devserver/SessionFixture.h"
 
 namespace
 {
 using devserver::CommandError;
 using devserver::Session;
+using testsupport::DevServerSession;
 using testsupport::ErrorText;
-
-class DevServerSession : public ::testing::Test
-{
-protected:
-  void SetUp() override
-  {
-    server_.WriteConfig(testsupport::ConfigText(true, true, true, 3600, 60, 7200));
-    session_ = std::make_unique<Session>(
-        devserver::SessionConfig{server_.Path(), testsupport::PluginPath(), false}, out_);
-  }
-
-  void TearDown() override
-  {
-    session_.reset();
-    devhost::ResetHost();
-  }
-
-  // Runs the lines and returns what they printed, one entry a line.
-  std::vector<std::string> Run(const std::vector<std::string>& lines)
-  {
-    out_.str("");
-    for (const auto& line : lines)
-    {
-      session_->Run(line);
-    }
-    std::vector<std::string> printed;
-    std::istringstream text(out_.str());
-    for (std::string line; std::getline(text, line);)
-    {
-      printed.push_back(line);
-    }
-    return printed;
-  }
-
-  testsupport::ServerDirectory server_;
-  std::ostringstream out_;
-  std::unique_ptr<Session> session_;
-};
 
 TEST_F(DevServerSession, PlaysADeathAndShowsTheBody)
 {
@@ -198,81 +162,6 @@ TEST_F(DevServerSession, PluginPathIsAPathNotALibraryName)
   ASSERT_TRUE(error) << "a missing plugin loaded";
   const std::string expected = (std::filesystem::current_path() / "NoSuchPlugin.so").string();
   EXPECT_NE(error->find(expected), std::string::npos) << *error;
-}
-
-struct ScriptCase
-{
-  const char* Name;
-  std::string Script;
-  bool EchoComments;
-  int Status;
-  std::vector<std::string> Printed;
-  std::string Errors;
-};
-
-void PrintTo(const ScriptCase& script, std::ostream* out)
-{
-  *out << script.Name;
-}
-
-class DevServerScript : public DevServerSession, public ::testing::WithParamInterface<ScriptCase>
-{
-};
-
-TEST_P(DevServerScript, RunsToItsEndOrStopsAtTheFirstBadLine)
-{
-  const ScriptCase& c = GetParam();
-  out_.str("");
-  std::istringstream script(c.Script);
-  std::ostringstream errors;
-  EXPECT_EQ(session_->RunScript(script, errors, c.EchoComments), c.Status);
-  std::vector<std::string> printed;
-  std::istringstream text(out_.str());
-  for (std::string line; std::getline(text, line);)
-  {
-    printed.push_back(line);
-  }
-  EXPECT_EQ(printed, c.Printed);
-  EXPECT_EQ(errors.str(), c.Errors);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Scripts, DevServerScript,
-    ::testing::Values(ScriptCase{"CommentsAreSilentByDefault",
-                                 "# Time first.\ntime 5\n\n  # then more\nadvance 1\n",
-                                 false,
-                                 0,
-                                 {"time now=5", "time now=6"},
-                                 ""},
-                      ScriptCase{"CommentsStandAboveTheirResults",
-                                 "# Time first.\r\ntime 5\n\n  # then more\nadvance 1\n",
-                                 true,
-                                 0,
-                                 {"# Time first.", "time now=5", "", "  # then more", "time now=6"},
-                                 ""},
-                      ScriptCase{"StopsAtTheFirstLineThatCannotRun",
-                                 "time 5\n# fine so far\ntime 1 2\ntime 7\n",
-                                 true,
-                                 2,
-                                 {"time now=5", "# fine so far"},
-                                 "error line 3: unexpected '2'; usage: time T\n"},
-                      ScriptCase{"AVerticalTabIsNoCrash",
-                                 "console admin\v\nload\n",
-                                 false,
-                                 2,
-                                 {},
-                                 "error line 1: usage: console PLAYER|- TEXT\n"}),
-    [](const auto& test) { return std::string(test.param.Name); });
-
-TEST_F(DevServerSession, AScriptStopsBetweenLinesWhenAskedTo)
-{
-  out_.str("");
-  std::istringstream script("time 1\ntime 2\ntime 3\n");
-  std::ostringstream errors;
-  int lines_asked = 0;
-  EXPECT_EQ(session_->RunScript(script, errors, false, [&] { return ++lines_asked > 2; }), 2);
-  EXPECT_EQ(out_.str(), "time now=1\ntime now=2\n");
-  EXPECT_EQ(errors.str(), "stopped before line 3\n");
 }
 
 TEST(DevServerOutput, QuotesAndNumbers)
