@@ -1,17 +1,13 @@
 #include "configtool/Arguments.h"
 
+#include "configtool/Text.h"
+
 #include <charconv>
 
 namespace configtool
 {
 namespace
 {
-std::string Text(const std::filesystem::path& word)
-{
-  const std::u8string text = word.u8string();
-  return {text.begin(), text.end()};
-}
-
 ParsedCommand Failed(std::string error)
 {
   return {Command{}, std::move(error)};
@@ -154,18 +150,18 @@ std::optional<std::string> Store(Command& command, const Option& option,
     {
       return name + " given twice";
     }
-    command.Rcon = Text(value);
+    command.Rcon = Utf8(value);
     return std::nullopt;
   }
   if (name == "--server")
   {
-    command.Servers.push_back(Text(value));
+    command.Servers.push_back(Utf8(value));
     return std::nullopt;
   }
-  const auto seconds = ParseSeconds(Text(value));
+  const auto seconds = ParseSeconds(Utf8(value));
   if (!seconds)
   {
-    return "--timeout takes seconds, from 0.01 to 3600, not '" + Text(value) + "'";
+    return "--timeout takes seconds, from 0.01 to 3600, not '" + Utf8(value) + "'";
   }
   command.TimeoutSeconds = *seconds;
   return std::nullopt;
@@ -236,7 +232,7 @@ ParsedCommand ParseOptions(CommandKind kind, const std::vector<std::filesystem::
   bool timeout_seen = false;
   for (std::size_t i = 1; i < arguments.size(); ++i)
   {
-    const std::string word = Text(arguments[i]);
+    const std::string word = Utf8(arguments[i]);
     const Option* option = FindOption(shape, word);
     if (option != nullptr && option->What == Takes::Nothing)
     {
@@ -275,7 +271,7 @@ ParsedCommand ParseOptions(CommandKind kind, const std::vector<std::filesystem::
     }
     else
     {
-      return Failed("more than one file: " + Text(files.back()) + " and " + word);
+      return Failed("more than one file: " + Utf8(files.back()) + " and " + word);
     }
   }
   if (!files.empty())
@@ -296,7 +292,7 @@ ParsedCommand ParseCommand(const std::vector<std::filesystem::path>& arguments)
   {
     return Failed("no command");
   }
-  const std::string word = Text(arguments[0]);
+  const std::string word = Utf8(arguments[0]);
   const std::optional<CommandKind> kind = KindOf(word);
   if (!kind)
   {

@@ -1,5 +1,7 @@
 #include "configtool/AtomicFile.h"
 
+#include "configtool/Text.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -23,12 +25,6 @@ namespace
 {
 namespace fs = std::filesystem;
 
-std::string Shown(const fs::path& path)
-{
-  const std::u8string text = path.u8string();
-  return {text.begin(), text.end()};
-}
-
 // A temporary file's name beside the target, unlikely to be anyone else's.
 fs::path TemporaryBeside(const fs::path& target)
 {
@@ -49,7 +45,7 @@ fs::path TemporaryBeside(const fs::path& target)
 [[noreturn]] void Fail(const std::string& what, const fs::path& path)
 {
   throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                          what + " " + Shown(path));
+                          what + " " + Utf8(path));
 }
 
 void WriteFlushed(const fs::path& path, std::string_view bytes)
@@ -107,7 +103,7 @@ bool Link(const fs::path& from, const fs::path& to)
 #else
 [[noreturn]] void Fail(const std::string& what, const fs::path& path)
 {
-  throw std::system_error(errno, std::generic_category(), what + " " + Shown(path));
+  throw std::system_error(errno, std::generic_category(), what + " " + Utf8(path));
 }
 
 void WriteFlushed(const fs::path& path, std::string_view bytes)
@@ -195,40 +191,77 @@ fs::path Resolved(const fs::path& target)
   }
   return target;
 }
+
 } // namespace
+
+std::string ReadWhole(const fs::path& path)
+{
+  std::ifstream file(path, std::ios::binary);
+  if (!file)
+  {
+    throw std::system_error(errno, std::generic_category(), "cannot read " + Utf8(path));
+  }
+  std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (file.bad())
+  {
+    throw std::system_error(EIO, std::generic_category(), "cannot read " + Utf8(path));
+  }
+  return bytes;
+}
+
+StagedFile::StagedFile(const fs::path& target, std::string_view bytes, const fs::path& like)
+    : target_(Resolved(target)), temporary_(TemporaryBeside(target_))
+{
+  WriteFlushed(temporary_, bytes);
+  KeepPermissions(Resolved(like), temporary_);
+}
+
+StagedFile::StagedFile(const fs::path& target, std::string_view bytes)
+    : StagedFile(target, bytes, target)
+{
+}
+
+StagedFile::~StagedFile()
+{
+  if (!committed_)
+  {
+    std::error_code ignored;
+    fs::remove(temporary_, ignored);
+  }
+}
+
+void StagedFile::Commit()
+{
+  committed_ = true;
+  RenameOver(temporary_, target_);
+}
 
 void WriteAtomically(const fs::path& target, std::string_view bytes)
 {
-  const fs::path real = Resolved(target);
-  const fs::path temporary = TemporaryBeside(real);
-  WriteFlushed(temporary, bytes);
-  KeepPermissions(real, temporary);
-  RenameOver(temporary, real);
+  StagedFile(target, bytes).Commit();
 }
 
 void KeepCopy(const fs::path& source, const fs::path& copy)
 {
   const fs::path from = Resolved(source);
   const fs::path real = Resolved(copy);
+  std::error_code error;
+  if (fs::equivalent(from, real, error))
+  {
+    return; // the very file already
+  }
   const fs::path temporary = TemporaryBeside(real);
   if (Link(from, temporary))
   {
     RenameOver(temporary, real);
     return;
   }
-  std::ifstream file(from, std::ios::binary);
-  if (!file)
-  {
-    throw std::system_error(errno, std::generic_category(), "cannot read " + Shown(source));
-  }
-  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  if (file.bad())
-  {
-    throw std::system_error(EIO, std::generic_category(), "cannot read " + Shown(source));
-  }
-  WriteFlushed(temporary, bytes);
-  KeepPermissions(from, temporary);
-  RenameOver(temporary, real);
+  StagedFile(copy, ReadWhole(from), from).Commit();
+}
+
+void CopyOver(const fs::path& source, const fs::path& target)
+{
+  StagedFile(target, ReadWhole(Resolved(source)), source).Commit();
 }
 
 void RemoveFile(const fs::path& target)
@@ -237,7 +270,7 @@ void RemoveFile(const fs::path& target)
   fs::remove(target, error);
   if (error)
   {
-    throw std::system_error(error, "cannot remove " + Shown(target));
+    throw std::system_error(error, "cannot remove " + Utf8(target));
   }
 }
 } // namespace configtool

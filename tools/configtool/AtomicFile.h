@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace configtool
@@ -9,15 +10,47 @@ namespace configtool
 // new one whole, never a part: the bytes go to a temporary file in the same
 // folder, are flushed to disk, and the temporary file is renamed over the
 // target (on Windows by a replace that is atomic too). A target that exists
-// keeps its owner and permissions, where the system lets us give them. A
+// keeps its owner and permissions where the system lets us give them (on
+// Windows the new file takes its folder's, as any file made there does). A
 // link is followed: the file it leads to is replaced. Throws
 // std::system_error with the system's reason, leaving the target as it was.
 void WriteAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+// New bytes for a file, written beside it and flushed to disk, waiting to
+// replace it: Commit renames them over the file; if it never happens, the
+// temporary file goes and the target is as it was. They take the owner and
+// permissions of `like` (by default the target) where it exists.
+class StagedFile
+{
+public:
+  StagedFile(const std::filesystem::path& target, std::string_view bytes);
+  StagedFile(const std::filesystem::path& target, std::string_view bytes,
+             const std::filesystem::path& like);
+  ~StagedFile();
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  void Commit();
+
+private:
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  bool committed_ = false;
+};
 
 // Makes `copy` the very file `source` is, replacing it atomically: a second
 // name for the same file where the file system allows it, so that owner and
 // permissions come along, or else a copy of its bytes.
 void KeepCopy(const std::filesystem::path& source, const std::filesystem::path& copy);
+
+// Replaces `target` atomically with a new file holding `source`'s bytes,
+// owner and permissions: the two stay apart, so that writing one later
+// leaves the other as it is.
+void CopyOver(const std::filesystem::path& source, const std::filesystem::path& target);
+
+// A file's bytes, exactly as they are; throws std::system_error when it
+// cannot be read.
+std::string ReadWhole(const std::filesystem::path& path);
 
 // Removes `target`; a file that is not there is no fault.
 void RemoveFile(const std::filesystem::path& target);

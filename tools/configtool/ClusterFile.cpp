@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include <fmt/format.h>
 
 #include "configtool/JsonIndex.h"
+#include "configtool/Text.h"
 #include "rcon/Address.h"
 #include "rcon/Password.h"
 #include "settings/ConfigFile.h"
@@ -49,22 +54,6 @@ constexpr std::array<ServerField, 5> ServerFields = {{
 
 constexpr const char* ServersKey = "servers";
 constexpr const char* SchemaKey = "$schema";
-
-std::string Quote(const std::string& text)
-{
-  return json(text).dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
-std::string Utf8(const fs::path& path)
-{
-  const std::u8string text = path.u8string();
-  return {text.begin(), text.end()};
-}
-
-fs::path PathFromUtf8(const std::string& text)
-{
-  return {std::u8string(text.begin(), text.end())};
-}
 
 bool IsEnvironmentName(const std::string& name)
 {
@@ -305,7 +294,7 @@ ordered_json ServerSchema()
       required.push_back(field.Key);
     }
   }
-  properties["rcon"]["pattern"] = "^(\\[[0-9A-Fa-f:.]+\\]|[^:\\[\\]]+):[0-9]{1,5}$";
+  properties["rcon"]["pattern"] = "^(\\[[0-9A-Fa-f:.]+(%[^\\]]+)?\\]|[A-Za-z0-9._-]+):[0-9]{1,5}$";
   properties["passwordEnv"]["pattern"] = "^[A-Za-z_][A-Za-z0-9_]*$";
   return {{"type", "object"},
           {"properties", properties},
@@ -337,7 +326,7 @@ Cluster ReadClusterText(const std::string& bytes, const fs::path& path)
   }
   for (const JsonIndex::Repeated& repeated : index.RepeatedKeys())
   {
-    faults.Add(repeated.KeyAt, "a key given twice");
+    faults.Add(repeated.KeyAt, fmt::format("the key {} is given twice", Quote(repeated.Name)));
   }
   const JsonIndex::Spot* root = index.Find("");
   const std::size_t root_at = root != nullptr ? root->ValueAt : 0;
@@ -348,6 +337,12 @@ Cluster ReadClusterText(const std::string& bytes, const fs::path& path)
   }
   CheckKeys(document, "", index, faults,
             [](const std::string& key) { return key == ServersKey || key == SchemaKey; });
+  if (const auto schema = document.find(SchemaKey);
+      schema != document.end() && !schema->is_string())
+  {
+    faults.Add(index.Find(MemberPath("", SchemaKey))->ValueAt,
+               fmt::format("{} is a text: where an editor finds the schema", Quote(SchemaKey)));
+  }
   const auto servers = document.find(ServersKey);
   if (servers == document.end() || !servers->is_array() || servers->empty())
   {
@@ -378,20 +373,28 @@ Cluster ReadClusterText(const std::string& bytes, const fs::path& path)
 
 Cluster ReadClusterFile(const fs::path& path)
 {
-  std::string bytes;
-  try
+  const auto unreadable = [&](const std::string& why)
+  { return ClusterError(fmt::format("cannot read the cluster file {}: {}", Utf8(path), why)); };
+  std::error_code error;
+  const auto status = fs::status(path, error);
+  if (!fs::exists(status))
   {
-    bytes = ReadConfigFileAt(path);
+    throw unreadable("no such file");
   }
-  catch (const std::exception&)
+  if (!fs::is_regular_file(status))
   {
-    std::error_code error;
-    const auto status = fs::status(path, error);
-    const std::string why = !fs::exists(status)            ? "no such file"
-                            : fs::is_directory(status)     ? "it is a folder"
-                            : !fs::is_regular_file(status) ? "it is not a regular file"
-                                                           : "it is larger than 1 MiB";
-    throw ClusterError(fmt::format("cannot read the cluster file {}: {}", Utf8(path), why));
+    throw unreadable(fs::is_directory(status) ? "it is a folder" : "it is not a regular file");
+  }
+  // A cluster file lists a few servers; anything this large is a mistake.
+  if (fs::file_size(path, error) > ConfigFileLimit)
+  {
+    throw unreadable("it is larger than 1 MiB");
+  }
+  std::ifstream file(path, std::ios::binary);
+  std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (!file.is_open() || file.bad())
+  {
+    throw unreadable(std::strerror(errno));
   }
   return ReadClusterText(bytes, path);
 }

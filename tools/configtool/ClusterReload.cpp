@@ -1,5 +1,7 @@
 #include "configtool/ClusterReload.h"
 
+#include <thread>
+
 #include <asio/io_context.hpp>
 #include <nlohmann/json.hpp>
 
@@ -65,18 +67,37 @@ ReloadResult Classify(const rcon::ExchangeResult& exchange)
   return result;
 }
 
+// Each server on a thread of its own: the system looks host names up one at
+// a time for each io_context, and a slow name must not hold up the others.
 std::vector<ReloadResult> ReloadAll(const std::vector<ReloadTarget>& targets,
                                     std::chrono::milliseconds timeout)
 {
-  asio::io_context io;
   std::vector<ReloadResult> results(targets.size());
+  std::vector<std::thread> threads;
+  threads.reserve(targets.size());
   for (std::size_t i = 0; i < targets.size(); ++i)
   {
-    rcon::SendCommand(io, targets[i].Address, targets[i].Password, ReloadCommandName, timeout,
-                      [&results, i](const rcon::ExchangeResult& exchange)
-                      { results[i] = Classify(exchange); });
+    threads.emplace_back(
+        [&target = targets[i], &result = results[i], timeout]
+        {
+          try
+          {
+            asio::io_context io;
+            rcon::SendCommand(io, target.Address, target.Password, ReloadCommandName, timeout,
+                              [&result](const rcon::ExchangeResult& exchange)
+                              { result = Classify(exchange); });
+            io.run();
+          }
+          catch (const std::exception& error)
+          {
+            result = {ReloadOutcome::Unexpected, "", error.what(), {}};
+          }
+        });
   }
-  io.run();
+  for (std::thread& thread : threads)
+  {
+    thread.join();
+  }
   return results;
 }
 } // namespace configtool

@@ -18,6 +18,8 @@ enum class ReloadOutcome
   TimedOut,    // no complete answer in time
   Unexpected,  // an answer that is neither
 };
+// The last of them: reports count every outcome up to it.
+constexpr ReloadOutcome LastReloadOutcome = ReloadOutcome::Unexpected;
 
 const char* OutcomeWord(ReloadOutcome outcome);
 

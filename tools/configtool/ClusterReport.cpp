@@ -97,6 +97,17 @@ std::string Summary(const std::vector<std::string>& outcomes, const std::vector<
                      counts);
 }
 
+// Every outcome's word, in the enumeration's order.
+template <class Outcome> std::vector<std::string> AllWords(Outcome last)
+{
+  std::vector<std::string> words;
+  for (int value = 0; value <= static_cast<int>(last); ++value)
+  {
+    words.emplace_back(OutcomeWord(static_cast<Outcome>(value)));
+  }
+  return words;
+}
+
 std::vector<std::string> ChangeNotes(const Changes& changes)
 {
   if (changes.SameBytes)
@@ -139,11 +150,16 @@ std::string DeployDetail(const DeployResult& result, const std::string& finish,
     return Milliseconds(result.Reload->Elapsed);
   case DeployOutcome::Refused:
     return result.Reload->Reply +
-           (result.Error.empty() ? ""
-                                 : "; the previous file could not be put back: " + result.Error);
+           (result.Error.empty()
+                ? "; the same bytes were in place before"
+                : "; the previous file could not be put back, so the refused one is in place: " +
+                      result.Error);
   case DeployOutcome::RolledBack:
   {
-    std::string detail = result.Reload->Reply + "; the previous file is back";
+    std::string detail =
+        result.Reload->Reply + (result.HadPrevious
+                                    ? "; the previous file is back"
+                                    : "; there was no file before: the new one is removed again");
     if (result.AfterRollback && result.AfterRollback->Outcome == ReloadOutcome::Reloaded)
     {
       return detail + " and reloaded";
@@ -261,10 +277,7 @@ std::string ReloadText(const std::vector<ServerLabel>& servers,
     rows.push_back(
         {servers[i].Name, servers[i].Address, outcomes.back(), ReloadDetail(results[i]), {}});
   }
-  return Table(rows) +
-         Summary(outcomes,
-                 {"reloaded", "refused", "unreachable", "auth-failed", "timed-out", "unexpected"},
-                 took);
+  return Table(rows) + Summary(outcomes, AllWords(LastReloadOutcome), took);
 }
 
 std::string DeployText(const std::vector<ServerLabel>& servers,
@@ -282,10 +295,14 @@ std::string DeployText(const std::vector<ServerLabel>& servers,
                     result.Outcome == DeployOutcome::Skipped ? std::vector<std::string>{}
                                                              : ChangeNotes(result.What)});
   }
-  return Table(rows) + Summary(outcomes,
-                               {"reloaded", "dry-run", "refused", "rolled-back", "not-deployed",
-                                "deployed-not-reloaded", "skipped"},
-                               took);
+  const bool none_deployed =
+      !results.empty() &&
+      std::all_of(results.begin(), results.end(),
+                  [](const DeployResult& r) { return r.Outcome == DeployOutcome::Skipped; });
+  // Every row saying "skipped" is easy to misread as success.
+  const std::string warning =
+      none_deployed ? "nothing was deployed: no selected server has a serverDir\n" : "";
+  return Table(rows) + warning + Summary(outcomes, AllWords(LastDeployOutcome), took);
 }
 
 ordered_json ReloadJson(const std::vector<ServerLabel>& servers,
@@ -337,11 +354,17 @@ std::string ShellWord(const std::string& text)
   {
     return text;
   }
+#if defined(_WIN32)
+  // The Windows command prompt and PowerShell both take double quotes, and
+  // no file name holds one.
+  return "\"" + text + "\"";
+#else
   std::string quoted = "'";
   for (const char c : text)
   {
     quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   }
   return quoted + "'";
+#endif
 }
 } // namespace configtool

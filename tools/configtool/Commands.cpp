@@ -14,6 +14,7 @@
 #include "configtool/Report.h"
 #include "configtool/Schema.h"
 #include "configtool/SettingsCheck.h"
+#include "configtool/Text.h"
 #include "rcon/Address.h"
 #include "rcon/Password.h"
 #include "settings/LoadErrors.h"
@@ -26,14 +27,6 @@ namespace
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using nlohmann::ordered_json;
-
-constexpr const char* PasswordVariable = "ASHGROVE_RCON_PASSWORD";
-
-std::string Utf8Path(const fs::path& path)
-{
-  const std::u8string text = path.u8string();
-  return {text.begin(), text.end()};
-}
 
 void Print(std::ostream& out, const ordered_json& report)
 {
@@ -70,12 +63,13 @@ int Stop(const Command& command, std::ostream& out, std::ostream& errors,
 // both.
 std::string RconPassword(const Command& command)
 {
-  const std::optional<std::string> from_environment = rcon::EnvironmentPassword(PasswordVariable);
+  const std::optional<std::string> from_environment =
+      rcon::EnvironmentPassword(rcon::PasswordVariable);
   if (command.PasswordFile && from_environment)
   {
     throw rcon::PasswordError(std::string("the RCON password is given twice, in --password-file "
                                           "and in ") +
-                              PasswordVariable + ": give one");
+                              rcon::PasswordVariable + ": give one");
   }
   if (command.PasswordFile)
   {
@@ -84,7 +78,7 @@ std::string RconPassword(const Command& command)
   if (!from_environment)
   {
     throw rcon::PasswordError(std::string("give the RCON password in --password-file FILE or in ") +
-                              PasswordVariable);
+                              rcon::PasswordVariable);
   }
   return *from_environment;
 }
@@ -102,7 +96,7 @@ fs::path FileToCheck(const Command& command)
 int RunCheck(const Command& command, std::ostream& out, std::ostream& errors)
 {
   const fs::path path = FileToCheck(command);
-  const std::string shown = Utf8Path(path);
+  const std::string shown = Utf8(path);
   const FileCheck check = CheckSettingsFile(path);
   if (check.Unreadable)
   {
@@ -199,7 +193,7 @@ int RunDeploy(const Command& command, std::ostream& out, std::ostream& errors)
   {
     return Stop(command, out, errors, error.what());
   }
-  const std::string shown = Utf8Path(*command.File);
+  const std::string shown = Utf8(*command.File);
   // The very bytes checked are the ones deployed.
   const FileCheck check = CheckSettingsFile(*command.File);
   if (check.Unreadable)

@@ -5,7 +5,7 @@
 
 #include "configtool/AtomicFile.h"
 #include "configtool/SettingsCheck.h"
-#include "settings/ConfigFile.h"
+#include "settings/LoadErrors.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsTable.h"
 
@@ -25,19 +25,22 @@ std::string ValueText(const Setting& setting, const CorpseSettingsValues& values
   return std::to_string(value);
 }
 
-// Where the file stands before the deploy: what it holds, or nothing.
-std::optional<std::string> BytesInPlace(const fs::path& file)
+// Whether the file holds these very bytes; a file that cannot be read does not.
+bool Holds(const fs::path& file, const std::string& bytes)
 {
-  std::error_code error;
-  if (!fs::exists(fs::status(file, error)))
+  try
   {
-    return std::nullopt;
+    return ReadWhole(file) == bytes;
   }
-  return ReadConfigFileAt(file);
+  catch (const std::exception&)
+  {
+    return false;
+  }
 }
 
-// Puts the new file in place; false, with the system's reason, when the
-// folder cannot be written, and then nothing in it has changed.
+// Puts the new file in place, keeping the one it replaces; false, with the
+// system's reason, when the folder cannot be written. The new bytes are
+// staged first, so that a folder that takes no file changes nothing.
 bool PutInPlace(const fs::path& server_dir, const std::string& bytes, bool& had_previous,
                 std::string& error)
 {
@@ -46,11 +49,12 @@ bool PutInPlace(const fs::path& server_dir, const std::string& bytes, bool& had_
   {
     std::error_code ignored;
     had_previous = fs::exists(fs::status(file, ignored));
+    StagedFile staged(file, bytes);
     if (had_previous)
     {
       KeepCopy(file, PreviousFile(server_dir));
     }
-    WriteAtomically(file, bytes);
+    staged.Commit();
     return true;
   }
   catch (const std::exception& failure)
@@ -68,7 +72,9 @@ bool PutBack(const fs::path& server_dir, bool had_previous, std::string& error)
   {
     if (had_previous)
     {
-      KeepCopy(PreviousFile(server_dir), DeployedFile(server_dir));
+      // A file apart from the kept copy, so that a later deploy keeps the
+      // right one.
+      CopyOver(PreviousFile(server_dir), DeployedFile(server_dir));
     }
     else
     {
@@ -137,22 +143,19 @@ Changes ChangesIn(const fs::path& server_dir, const DeployRequest& request)
 {
   Changes changes;
   std::optional<CorpseSettingsValues> before;
-  try
+  const fs::path file = DeployedFile(server_dir);
+  std::error_code missing;
+  if (fs::exists(fs::status(file, missing)))
   {
-    if (const auto bytes = BytesInPlace(DeployedFile(server_dir)))
-    {
-      changes.SameBytes = *bytes == request.Bytes;
-      const CheckResult check = CheckSettingsText(*bytes);
-      before = check.Settings;
-      changes.Before = before ? Changes::InPlace::Loads : Changes::InPlace::Refused;
-      changes.Refusal = check.Error ? check.Error->Text : "";
-    }
-  }
-  catch (const std::exception& refused)
-  {
-    // Too large, or not a file the server can read: it would refuse it so.
-    changes.Before = Changes::InPlace::Refused;
-    changes.Refusal = refused.what();
+    // Read as the server reads it for its settings, and byte for byte to
+    // tell whether the file in place is the very file.
+    const FileCheck check = CheckSettingsFile(file);
+    before = check.Result.Settings;
+    changes.Before = before ? Changes::InPlace::Loads : Changes::InPlace::Refused;
+    changes.Refusal = check.Unreadable     ? std::string(CannotOpenConfig)
+                      : check.Result.Error ? check.Result.Error->Text
+                                           : "";
+    changes.SameBytes = Holds(file, request.Bytes);
   }
   for (const Setting& setting : SettingsTable)
   {
@@ -171,32 +174,40 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
                                  const DeployRequest& request)
 {
   std::vector<DeployResult> results(servers.size());
-  std::vector<bool> had_previous(servers.size(), false);
+  std::vector<bool> written(servers.size(), false);
   std::vector<std::size_t> to_reload;
-  // Files are written one at a time, in the cluster's order, so that
-  // servers sharing one file through a link see it written once.
+  // Every server's changes are judged before anything is written.
+  for (std::size_t i = 0; i < servers.size(); ++i)
+  {
+    results[i].Outcome = !servers[i].ServerDir ? DeployOutcome::Skipped
+                         : request.DryRun      ? DeployOutcome::DryRun
+                                               : DeployOutcome::Reloaded;
+    if (servers[i].ServerDir)
+    {
+      results[i].What = ChangesIn(*servers[i].ServerDir, request);
+    }
+  }
+  if (request.DryRun)
+  {
+    return results;
+  }
+  // Files are written one at a time, in the cluster's order; servers that
+  // share one file through a link find it in place, and it is written once.
   for (std::size_t i = 0; i < servers.size(); ++i)
   {
     DeployResult& result = results[i];
-    if (!servers[i].ServerDir)
+    if (result.Outcome == DeployOutcome::Skipped)
     {
-      result.Outcome = DeployOutcome::Skipped;
       continue;
     }
     const fs::path& folder = *servers[i].ServerDir;
-    result.What = ChangesIn(folder, request);
-    if (request.DryRun)
-    {
-      result.Outcome = DeployOutcome::DryRun;
-      continue;
-    }
-    bool previous = false;
-    if (!result.What.SameBytes && !PutInPlace(folder, request.Bytes, previous, result.Error))
+    const bool in_place = Holds(DeployedFile(folder), request.Bytes);
+    if (!in_place && !PutInPlace(folder, request.Bytes, result.HadPrevious, result.Error))
     {
       result.Outcome = DeployOutcome::NotDeployed;
       continue;
     }
-    had_previous[i] = previous;
+    written[i] = !in_place;
     to_reload.push_back(i);
   }
 
@@ -214,8 +225,8 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
       result.Outcome = DeployOutcome::Reloaded;
       break;
     case ReloadOutcome::Refused:
-      // Nothing to put back when the same bytes were in place already.
-      if (!result.What.SameBytes && PutBack(*servers[i].ServerDir, had_previous[i], result.Error))
+      // Nothing to put back where this deploy wrote nothing.
+      if (written[i] && PutBack(*servers[i].ServerDir, result.HadPrevious, result.Error))
       {
         result.Outcome = DeployOutcome::RolledBack;
         rolled_back.push_back(i);

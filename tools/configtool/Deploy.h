@@ -23,6 +23,8 @@ enum class DeployOutcome
   Skipped,             // no server folder in the cluster file
   DryRun,              // what would change, written and sent nowhere
 };
+// The last of them: reports count every outcome up to it.
+constexpr DeployOutcome LastDeployOutcome = DeployOutcome::DryRun;
 
 const char* OutcomeWord(DeployOutcome outcome);
 
@@ -57,6 +59,7 @@ struct DeployResult
   std::optional<ReloadResult> Reload;        // after the new file was put in place
   std::optional<ReloadResult> AfterRollback; // after the previous file was put back
   std::string Error;                         // why it was not deployed or not rolled back
+  bool HadPrevious = false;                  // a file was in place before this deploy
 };
 
 struct DeployRequest

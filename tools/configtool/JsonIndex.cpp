@@ -50,7 +50,7 @@ void JsonIndex::Key(int /*depth*/, const std::string& name, std::size_t at)
   level.KeyAt = at;
   if (!level.Seen.insert(name).second)
   {
-    repeated_.push_back({PathHere(), at});
+    repeated_.push_back({name, at});
   }
 }
 

@@ -27,7 +27,7 @@ public:
 
   struct Repeated
   {
-    std::string Path; // the member's
+    std::string Name;
     std::size_t KeyAt = 0;
   };
 

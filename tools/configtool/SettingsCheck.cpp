@@ -1,5 +1,7 @@
 #include "configtool/SettingsCheck.h"
 
+#include "configtool/Text.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -51,12 +53,6 @@ std::size_t EditDistance(std::string_view a, std::string_view b)
     }
   }
   return row[b.size()];
-}
-
-std::string Quote(std::string_view text)
-{
-  return nlohmann::json(std::string(text))
-      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 // Whole seconds as the reader cuts them; beyond 2^53 the file is refused

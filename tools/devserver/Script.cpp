@@ -45,6 +45,19 @@ std::vector<ScriptLine> ReadLines(std::istream& script)
   return lines;
 }
 
+// A line as the language reads it: a byte-order mark that an editor put at
+// the start of the file is no part of the first command.
+std::string_view Content(const ScriptLine& line)
+{
+  constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+  std::string_view text = line.Text;
+  if (line.Number == 1 && text.starts_with(ByteOrderMark))
+  {
+    text.remove_prefix(ByteOrderMark.size());
+  }
+  return text;
+}
+
 // The result a "=> " line expects, blanks before it allowed; nothing for any
 // other line.
 std::optional<std::string> ExpectedResult(std::string_view line)
@@ -136,7 +149,7 @@ bool Agree(const Block& block, const std::vector<std::string>& printed, const st
     const bool has_expected = i < block.Expected.size();
     const bool has_printed = i < printed.size();
     const std::string expected =
-        has_expected ? ExpectedResult(block.Expected[i]->Text).value_or("") : "";
+        has_expected ? ExpectedResult(Content(*block.Expected[i])).value_or("") : "";
     if (has_expected && has_printed && MatchesExpected(expected, printed[i]))
     {
       continue;
@@ -195,7 +208,8 @@ std::string Recorded(const Block& block, const std::vector<std::string>& printed
       const ScriptLine& old = *block.Expected[i];
       if (MatchesExpected(ExpectedResult(old.Text).value_or(""), printed[i]))
       {
-        text += old.Text + old.Ending;
+        // An old last line without a line feed gets one when more follows.
+        text += old.Text + (old.Ending.empty() ? ending : old.Ending);
         continue;
       }
     }
@@ -289,32 +303,32 @@ int RunScript(Session& session, std::istream& script, std::ostream& out, std::os
       errors << "stopped before line " << line.Number << '\n';
       return 2;
     }
-    if (ExpectedResult(line.Text))
+    if (ExpectedResult(Content(line)))
     {
       out.flush();
       errors << "error line " << line.Number
              << ": an expected result (=> ...) belongs right after its command\n";
       return 2;
     }
-    if (IsCommentOrBlank(line.Text))
+    if (IsCommentOrBlank(Content(line)))
     {
       if (options.EchoComments)
       {
-        out << TrimmedLineEnd(line.Text) << '\n';
+        out << TrimmedLineEnd(Content(line)) << '\n';
       }
       recording += line.Text + line.Ending;
       ++i;
       continue;
     }
     Block block{&line, {}};
-    for (++i; i < lines.size() && ExpectedResult(lines[i].Text); ++i)
+    for (++i; i < lines.size() && ExpectedResult(Content(lines[i])); ++i)
     {
       block.Expected.push_back(&lines[i]);
     }
     capture.Drop();
     try
     {
-      session.Run(line.Text);
+      session.Run(std::string(Content(line)));
     }
     catch (const std::exception& error)
     {

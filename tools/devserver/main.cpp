@@ -285,7 +285,7 @@ int main(int argc, char** argv)
   try
   {
     password = devserver::ResolvePassword(
-        {rcon_password, rcon_password_file, FromEnvironment("ASHGROVE_RCON_PASSWORD")});
+        {rcon_password, rcon_password_file, FromEnvironment(rcon::PasswordVariable)});
   }
   catch (const devserver::PasswordError& error)
   {
@@ -311,7 +311,9 @@ int main(int argc, char** argv)
       temporary = std::make_unique<TemporaryServerDirectory>();
       server_dir = temporary->Path().string();
     }
-    const bool colour = isatty(STDOUT_FILENO) != 0;
+    // A script's results are checked and recorded as text: colour only for a
+    // person at a terminal.
+    const bool colour = script.empty() && isatty(STDOUT_FILENO) != 0;
     devserver::Session session({server_dir, plugin_path, colour}, std::cout);
     if (!script.empty())
     {

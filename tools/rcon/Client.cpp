@@ -33,11 +33,13 @@ std::string Seconds(std::chrono::milliseconds timeout)
   return text + " s";
 }
 
-// A packet the protocol has no place for, as it came.
-std::string AsReceived(const Packet& packet)
+// A packet the protocol has no place for, as it came; its body only where
+// it cannot be the password sent back.
+std::string AsReceived(const Packet& packet, bool with_body)
 {
-  return "a packet of type " + std::to_string(packet.Type) + " with id " +
-         std::to_string(packet.Id) + ": \"" + packet.Body + "\"";
+  std::string text =
+      "a packet of type " + std::to_string(packet.Type) + " with id " + std::to_string(packet.Id);
+  return with_body ? text + ": \"" + packet.Body + "\"" : text;
 }
 
 class Exchange : public std::enable_shared_from_this<Exchange>
@@ -117,7 +119,7 @@ private:
     step_ = Step::LoggingIn;
     Deadline("no answer to the login within " + Seconds(timeout_));
     Send(Encode({AuthId, Auth, password_}));
-    // Once sent, the password is kept nowhere.
+    // Once sent, this exchange keeps the password no longer.
     std::fill(password_.begin(), password_.end(), '\0');
     password_.clear();
     Read();
@@ -206,8 +208,9 @@ private:
       case AuthAnswer::Unexpected:
         break;
       }
-      Finish(ExchangeOutcome::Unexpected, packet.Body,
-             "instead of the login's answer, " + AsReceived(packet));
+      // What came back may be the password itself: its body is never shown.
+      Finish(ExchangeOutcome::Unexpected, {},
+             "instead of the login's answer, " + AsReceived(packet, false));
       return;
     }
     switch (joiner_.Take(packet))
@@ -220,7 +223,8 @@ private:
     case ReplyJoiner::Step::Unexpected:
       break;
     }
-    Finish(ExchangeOutcome::Unexpected, packet.Body, "instead of the reply, " + AsReceived(packet));
+    Finish(ExchangeOutcome::Unexpected, packet.Body,
+           "instead of the reply, " + AsReceived(packet, true));
   }
 
   void Finish(ExchangeOutcome outcome, std::string reply, std::string error)

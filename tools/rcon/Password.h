@@ -8,6 +8,9 @@
 // An RCON password as the protocol can carry it, whichever side keeps it.
 namespace rcon
 {
+// The environment variable an operator gives the RCON password in.
+constexpr const char* PasswordVariable = "ASHGROVE_RCON_PASSWORD";
+
 // A password that cannot be used, said in words for the operator.
 class PasswordError : public std::runtime_error
 {

@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "c.json:2:2: error: unknown key \"extra\""},
         BadFile{"AKeyGivenTwice",
                 R"({"servers": [{"name": "a", "name": "b", "rcon": "h:1", "passwordEnv": "P"}]})",
-                "c.json:1:28: error: a key given twice"},
+                "c.json:1:28: error: the key \"name\" is given twice"},
         BadFile{"MissingFieldsAndNoPassword", R"({"servers": [{"serverDir": "x"}]})",
                 "c.json:1:14: error: a server needs \"name\"\nc.json:1:14: error: a server needs "
                 "\"rcon\"\nc.json:1:14: error: a server needs \"passwordFile\" or \"passwordEnv\" "
@@ -295,7 +295,31 @@ TEST(ClusterReport, ALineAServerInColumnsThenASummary)
                   "ragnarok  [::1]:27021      auth-failed  wrong password\n"
                   "2 servers in 1.23 s: 1 reloaded, 1 auth-failed\n");
   EXPECT_EQ(configtool::ShellWord("plain-name_1.json"), "plain-name_1.json");
+#if defined(_WIN32)
+  EXPECT_EQ(configtool::ShellWord("C:\\ark\\The Island's"), "\"C:\\ark\\The Island's\"");
+#else
   EXPECT_EQ(configtool::ShellWord("The Island's"), "'The Island'\\''s'");
+#endif
+}
+
+TEST(ClusterReport, ADeployThatWroteNowhereSaysSo)
+{
+  using configtool::DeployOutcome;
+  const auto text = [](std::vector<DeployOutcome> outcomes)
+  {
+    std::vector<configtool::ServerLabel> labels;
+    std::vector<configtool::DeployResult> results;
+    for (const DeployOutcome outcome : outcomes)
+    {
+      labels.push_back({"island", "127.0.0.1:27020"});
+      results.push_back({outcome, {}, std::nullopt, std::nullopt, ""});
+    }
+    return configtool::DeployText(labels, results, 5ms, "ashgrove-config reload");
+  };
+  const std::string nowhere = "nothing was deployed: no selected server has a serverDir";
+  EXPECT_NE(text({DeployOutcome::Skipped, DeployOutcome::Skipped}).find(nowhere),
+            std::string::npos);
+  EXPECT_EQ(text({DeployOutcome::Skipped, DeployOutcome::DryRun}).find(nowhere), std::string::npos);
 }
 
 class DeployFolder : public ::testing::Test
@@ -361,7 +385,75 @@ TEST_F(DeployFolder, AFileIsReplacedWholeAndAFaultLeavesItAsItWas)
   }
 }
 
+// A rollback gives config.json back as a file of its own, so that the next
+// deploy keeps the right file aside and leaves nothing behind.
+TEST_F(DeployFolder, ARollbackAndTheNextDeployKeepTheFilesApart)
+{
+  const fs::path file = server_.ConfigPath();
+  const fs::path previous = configtool::PreviousFile(Dir());
+  server_.WriteConfig("first");
+  configtool::KeepCopy(file, previous);
+  configtool::WriteAtomically(file, "second");
+  configtool::CopyOver(previous, file); // the rollback
+  EXPECT_EQ(ReadFile(file), "first");
+  EXPECT_FALSE(fs::equivalent(file, previous));
+  configtool::KeepCopy(file, previous); // the next deploy
+  configtool::WriteAtomically(file, "third");
+  EXPECT_EQ(ReadFile(previous), "first");
+  EXPECT_EQ(ReadFile(file), "third");
+  configtool::KeepCopy(previous, previous); // the very file already: nothing to do
+  for (const auto& entry : fs::directory_iterator(file.parent_path()))
+  {
+    EXPECT_EQ(entry.path().filename().string().find(".ashgrove-"), std::string::npos)
+        << entry.path();
+  }
+}
+
+// A file staged but never put in place leaves the target as it was and
+// nothing beside it.
+TEST_F(DeployFolder, AStagedFileNotCommittedLeavesNoTrace)
+{
+  server_.WriteConfig("old");
+  {
+    configtool::StagedFile staged(server_.ConfigPath(), "new");
+  }
+  EXPECT_EQ(ReadFile(server_.ConfigPath()), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(server_.ConfigPath().parent_path()),
+                          fs::directory_iterator()),
+            1);
+}
+
 #if !defined(_WIN32)
+// Two servers that share one file through a link: its changes are judged for
+// each before anything is written, and it is written once.
+TEST_F(DeployFolder, ServersSharingAFileGetItWrittenOnce)
+{
+  testsupport::ServerDirectory second;
+  server_.WriteConfig(R"({"wildCorpseDecayTime": 90})");
+  fs::remove(second.ConfigPath());
+  fs::create_symlink(server_.ConfigPath(), second.ConfigPath());
+  configtool::ClusterServer one;
+  one.Name = "one";
+  one.Address = {"127.0.0.1", "1"};
+  one.ServerDir = Dir();
+  configtool::ClusterServer two = one;
+  two.Name = "two";
+  two.ServerDir = fs::path(second.Path());
+  const configtool::DeployRequest request{
+      R"({"wildCorpseDecayTime": 60})", {false, false, false, 1800, 60, 1800}, false, 2000ms};
+  const auto results = configtool::Deploy({one, two}, {"x", "x"}, request);
+  ASSERT_EQ(results.size(), 2U);
+  for (const configtool::DeployResult& result : results)
+  {
+    EXPECT_EQ(result.Outcome, configtool::DeployOutcome::DeployedNotReloaded);
+    ASSERT_EQ(result.What.Settings.size(), 1U);
+    EXPECT_EQ(result.What.Settings[0].Old, "90");
+  }
+  EXPECT_TRUE(fs::is_symlink(second.ConfigPath()));
+  EXPECT_EQ(ReadFile(second.ConfigPath()), request.Bytes);
+  EXPECT_EQ(ReadFile(configtool::PreviousFile(Dir())), R"({"wildCorpseDecayTime": 90})");
+}
+
 TEST_F(DeployFolder, AReplacedFileKeepsItsPermissionsAndALinkStaysALink)
 {
   const fs::path file = server_.ConfigPath();

@@ -121,6 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "deposit rex destroy_time=1"},
                    "s.session:3: an extra result\n  actual:   deposit rex destroy_time=1\n"
                    "s.session: 1 command checked, 1 differ\n"},
+        ScriptCase{"AByteOrderMarkIsNoPartOfTheFirstCommand",
+                   "\xEF\xBB\xBFtime 5\n=> time now=5\n",
+                   false,
+                   0,
+                   {"time now=5"},
+                   "s.session: 1 command checked, all as expected\n"},
         ScriptCase{"AnExpectationNeedsItsCommand",
                    "# nothing yet\n=> loaded\n",
                    false,
@@ -163,6 +169,24 @@ TEST_F(DevServerScript, ARecordingChecksAfterwards)
   SetUp();
   EXPECT_EQ(RunScript(recorded), 0) << errors_.str();
   EXPECT_EQ(errors_.str(), "s.session: 5 commands checked, all as expected\n");
+}
+
+// A last line without a line feed that still matches is kept, and what
+// follows it starts on a line of its own.
+TEST_F(DevServerScript, ARecordingNeverJoinsTwoLines)
+{
+  const std::filesystem::path file = std::filesystem::path(server_.Path()) / "j.session";
+  devserver::ScriptOptions options;
+  options.RecordTo = file;
+  ASSERT_EQ(RunScript("class Rex dino corpse=1\nspawn rex Rex\nkill rex\n=> died rex result=true",
+                      options),
+            0);
+  std::ifstream recorded(file, std::ios::binary);
+  EXPECT_EQ(
+      std::string(std::istreambuf_iterator<char>(recorded), {}),
+      "class Rex dino corpse=1\n=> class Rex kind=dino CorpseLifespan=1 TamedCorpseLifespan=0\n"
+      "spawn rex Rex\n=> spawned rex class=Rex kind=dino team=0\nkill rex\n"
+      "=> died rex result=true\n=> deposit rex destroy_time=1\n");
 }
 
 TEST(ExpectedResults, PlaceholdersStandForAnyTextAndNothingElseIsAPattern)

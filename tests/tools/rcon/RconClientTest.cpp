@@ -190,42 +190,51 @@ TEST_P(RconClientEnds, AndSaysHow)
   const rcon::ExchangeResult result = Exchange(server.Address(), 300ms);
   EXPECT_EQ(result.Outcome, c.Outcome);
   EXPECT_EQ(result.Error, c.Error);
+  EXPECT_EQ(result.Error.find("secret"), std::string::npos);
+  EXPECT_EQ(result.Reply.find("secret"), std::string::npos);
   EXPECT_LT(result.Elapsed, 2000ms);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, RconClientEnds,
-    ::testing::Values(FailureCase{"WrongPassword",
-                                  {[](const rcon::Packet&) {
-                                    return std::vector<rcon::Packet>{{-1, rcon::AuthResponse, ""}};
-                                  }},
-                                  true,
-                                  rcon::ExchangeOutcome::AuthFailed,
-                                  "wrong password"},
-                      FailureCase{"SilentAfterAccepting",
-                                  {},
-                                  false,
-                                  rcon::ExchangeOutcome::TimedOut,
-                                  "no answer to the login within 0.3 s"},
-                      FailureCase{"SilentAfterTheCommand",
-                                  {LogsIn, Nothing, Nothing},
-                                  false,
-                                  rcon::ExchangeOutcome::TimedOut,
-                                  "no complete answer within 0.3 s"},
-                      FailureCase{"ClosesBeforeTheLoginsAnswer",
-                                  {Nothing},
-                                  true,
-                                  rcon::ExchangeOutcome::Unreachable,
-                                  "the server closed the connection before it answered the login"},
-                      FailureCase{
-                          "AnswersWithAnotherId",
-                          {LogsIn, Nothing,
-                           [](const rcon::Packet&) {
-                             return std::vector<rcon::Packet>{{77, rcon::ResponseValue, "hi"}};
-                           }},
-                          false,
-                          rcon::ExchangeOutcome::Unexpected,
-                          "instead of the reply, a packet of type 0 with id 77: \"hi\""}),
+    ::testing::Values(
+        FailureCase{"WrongPassword",
+                    {[](const rcon::Packet&) {
+                      return std::vector<rcon::Packet>{{-1, rcon::AuthResponse, ""}};
+                    }},
+                    true,
+                    rcon::ExchangeOutcome::AuthFailed,
+                    "wrong password"},
+        FailureCase{"SilentAfterAccepting",
+                    {},
+                    false,
+                    rcon::ExchangeOutcome::TimedOut,
+                    "no answer to the login within 0.3 s"},
+        FailureCase{"SilentAfterTheCommand",
+                    {LogsIn, Nothing, Nothing},
+                    false,
+                    rcon::ExchangeOutcome::TimedOut,
+                    "no complete answer within 0.3 s"},
+        FailureCase{"ClosesBeforeTheLoginsAnswer",
+                    {Nothing},
+                    true,
+                    rcon::ExchangeOutcome::Unreachable,
+                    "the server closed the connection before it answered the login"},
+        // What comes back instead of the login's answer may be the
+        // password itself: it is never shown.
+        FailureCase{"EchoesTheLogin",
+                    {[](const rcon::Packet& auth) { return std::vector<rcon::Packet>{auth}; }},
+                    false,
+                    rcon::ExchangeOutcome::Unexpected,
+                    "instead of the login's answer, a packet of type 3 with id 1"},
+        FailureCase{"AnswersWithAnotherId",
+                    {LogsIn, Nothing,
+                     [](const rcon::Packet&) {
+                       return std::vector<rcon::Packet>{{77, rcon::ResponseValue, "hi"}};
+                     }},
+                    false,
+                    rcon::ExchangeOutcome::Unexpected,
+                    "instead of the reply, a packet of type 0 with id 77: \"hi\""}),
     [](const auto& test) { return std::string(test.param.Name); });
 
 TEST(RconClient, NobodyListeningIsUnreachable)

@@ -1,0 +1,23 @@
+#include "configtool/Text.h"
+
+#include <nlohmann/json.hpp>
+
+namespace configtool
+{
+std::string Utf8(const std::filesystem::path& path)
+{
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+std::filesystem::path PathFromUtf8(const std::string& text)
+{
+  return {std::u8string(text.begin(), text.end())};
+}
+
+std::string Quote(std::string_view text)
+{
+  return nlohmann::json(std::string(text))
+      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+} // namespace configtool

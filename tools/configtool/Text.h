@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace configtool
+{
+// A path as UTF-8 text, whatever the system's own kind of path (wide on
+// Windows), for messages and reports.
+std::string Utf8(const std::filesystem::path& path);
+
+// A path from UTF-8 text, as JSON files and reports hold them.
+std::filesystem::path PathFromUtf8(const std::string& text);
+
+// A text in double quotes, escaped as JSON writes it.
+std::string Quote(std::string_view text);
+} // namespace configtool
