@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 #include "settings/SettingsTable.h"
 
@@ -52,8 +54,78 @@ private:
   const char** read_;
 };
 
-// Builds the document with the library's own builder, the one stream
-// extraction uses, and tells the listener where each key and value stands.
+// Builds the document from the parser's events as the library's own
+// builder does (a key given again takes its last value; an error throws the
+// parser's own exception), on the library's public interface alone.
+class DocumentBuilder
+{
+public:
+  explicit DocumentBuilder(json& root) : root_(root) {}
+
+  bool null() { return Put(nullptr); }
+  bool boolean(bool value) { return Put(value); }
+  bool number_integer(json::number_integer_t value) { return Put(value); }
+  bool number_unsigned(json::number_unsigned_t value) { return Put(value); }
+  bool number_float(json::number_float_t value, const std::string& /*text*/) { return Put(value); }
+  bool string(std::string& value) { return Put(value); }
+  bool binary(json::binary_t& value) { return Put(json(value)); }
+  bool start_object(std::size_t /*size*/) { return Open(json::object()); }
+  bool key(std::string& name)
+  {
+    member_ = &(*open_.back())[name];
+    return true;
+  }
+  bool end_object() { return Close(); }
+  bool start_array(std::size_t /*size*/) { return Open(json::array()); }
+  bool end_array() { return Close(); }
+  template <class Exception>
+  bool parse_error(std::size_t /*position*/, const std::string& /*token*/, const Exception& error)
+  {
+    throw error;
+  }
+
+private:
+  // Where a value goes: the root, the end of the open array, or the member
+  // whose key came last. Only the innermost open value ever grows, so the
+  // places of those around it stay put.
+  json* Place(json value)
+  {
+    if (open_.empty())
+    {
+      root_ = std::move(value);
+      return &root_;
+    }
+    json& inner = *open_.back();
+    if (inner.is_array())
+    {
+      inner.push_back(std::move(value));
+      return &inner.back();
+    }
+    *member_ = std::move(value);
+    return member_;
+  }
+  bool Put(json value)
+  {
+    Place(std::move(value));
+    return true;
+  }
+  bool Open(json value)
+  {
+    open_.push_back(Place(std::move(value)));
+    return true;
+  }
+  bool Close()
+  {
+    open_.pop_back();
+    return true;
+  }
+
+  json& root_;
+  std::vector<json*> open_;
+  json* member_ = nullptr;
+};
+
+// Builds the document and tells the listener where each key and value stands.
 // A token's start is found by skipping blanks and separators from the end of
 // the token before it; its end is where the parser stopped reading, or, for
 // numbers and literals, which the parser reads one byte past, their start
@@ -194,7 +266,7 @@ private:
 
   const std::string& bytes_;
   const char* const& read_;
-  nlohmann::detail::json_sax_dom_parser<json> builder_;
+  DocumentBuilder builder_;
   JsonPlaces& places_;
   std::size_t next_ = 0; // where the search for the next token starts
   int depth_ = 0;
