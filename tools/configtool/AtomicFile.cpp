@@ -161,16 +161,31 @@ void RenameOver(const fs::path& from, const fs::path& to)
   }
 }
 
-// The new file gets the old one's owner and permissions, so that a server
-// running as another user can still read it. Only root may give a file to
-// another owner; for anyone else that part is left as it is.
+// The new file gets the old one's owner, group and permissions, so that the
+// server, which may run as another user, reads it as it read the old one.
+// Only root may give a file away; anyone else who cannot is told so, rather
+// than leaving a file the server may not be able to read.
 void KeepPermissions(const fs::path& from, const fs::path& to)
 {
-  struct stat status = {};
-  if (::stat(from.c_str(), &status) == 0)
+  struct stat wanted = {};
+  if (::stat(from.c_str(), &wanted) != 0)
   {
-    [[maybe_unused]] const int ignored = ::chown(to.c_str(), status.st_uid, status.st_gid);
-    ::chmod(to.c_str(), status.st_mode & 07777);
+    return; // nothing to take after: the new file is the system's default
+  }
+  struct stat made = {};
+  const bool owned = ::chown(to.c_str(), wanted.st_uid, wanted.st_gid) == 0 ||
+                     (::stat(to.c_str(), &made) == 0 && made.st_uid == wanted.st_uid &&
+                      made.st_gid == wanted.st_gid);
+  if (!owned)
+  {
+    errno = EPERM;
+    Fail("cannot give the new file the owner " + std::to_string(wanted.st_uid) + " and group " +
+             std::to_string(wanted.st_gid) + " of",
+         from);
+  }
+  if (::chmod(to.c_str(), wanted.st_mode & 07777) != 0)
+  {
+    Fail("cannot give the new file the permissions of", from);
   }
 }
 
@@ -213,7 +228,16 @@ StagedFile::StagedFile(const fs::path& target, std::string_view bytes, const fs:
     : target_(Resolved(target)), temporary_(TemporaryBeside(target_))
 {
   WriteFlushed(temporary_, bytes);
-  KeepPermissions(Resolved(like), temporary_);
+  try
+  {
+    KeepPermissions(Resolved(like), temporary_);
+  }
+  catch (...)
+  {
+    std::error_code ignored;
+    fs::remove(temporary_, ignored);
+    throw;
+  }
 }
 
 StagedFile::StagedFile(const fs::path& target, std::string_view bytes)
@@ -234,11 +258,6 @@ void StagedFile::Commit()
 {
   committed_ = true;
   RenameOver(temporary_, target_);
-}
-
-void WriteAtomically(const fs::path& target, std::string_view bytes)
-{
-  StagedFile(target, bytes).Commit();
 }
 
 void KeepCopy(const fs::path& source, const fs::path& copy)

@@ -6,20 +6,16 @@
 
 namespace configtool
 {
-// Replaces `target` with `bytes` so that a reader sees the old file or the
-// new one whole, never a part: the bytes go to a temporary file in the same
-// folder, are flushed to disk, and the temporary file is renamed over the
-// target (on Windows by a replace that is atomic too). A target that exists
-// keeps its owner and permissions where the system lets us give them (on
-// Windows the new file takes its folder's, as any file made there does). A
-// link is followed: the file it leads to is replaced. Throws
-// std::system_error with the system's reason, leaving the target as it was.
-void WriteAtomically(const std::filesystem::path& target, std::string_view bytes);
-
 // New bytes for a file, written beside it and flushed to disk, waiting to
-// replace it: Commit renames them over the file; if it never happens, the
-// temporary file goes and the target is as it was. They take the owner and
-// permissions of `like` (by default the target) where it exists.
+// replace it: Commit renames them over the file, so that a reader sees the
+// old file or the new one whole, never a part (on Windows by a replace that
+// is atomic too). If Commit never happens, the temporary file goes and the
+// target is as it was. The new file takes the owner, group and permissions
+// of `like` (by default the target) where it exists, or is not made: the
+// constructor throws std::system_error with the reason (on Windows the new
+// file takes its folder's, as any file made there does). A link is
+// followed: the file it leads to is replaced. Errors are std::system_error
+// with the system's reason, and leave the target as it was.
 class StagedFile
 {
 public:

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "configtool/AtomicFile.h"
 #include "configtool/ClusterFile.h"
 #include "configtool/ClusterReload.h"
 #include "configtool/ClusterReport.h"
@@ -194,7 +195,6 @@ int RunDeploy(const Command& command, std::ostream& out, std::ostream& errors)
     return Stop(command, out, errors, error.what());
   }
   const std::string shown = Utf8(*command.File);
-  // The very bytes checked are the ones deployed.
   const FileCheck check = CheckSettingsFile(*command.File);
   if (check.Unreadable)
   {
@@ -224,6 +224,23 @@ int RunDeploy(const Command& command, std::ostream& out, std::ostream& errors)
     }
     return Refused;
   }
+  // The checker reads as the server does (on Windows, with line endings
+  // translated); what goes out is the file byte for byte, as it was when
+  // checked.
+  std::string bytes;
+  try
+  {
+    bytes = ReadWhole(*command.File);
+  }
+  catch (const std::system_error& error)
+  {
+    return Stop(command, out, errors, error.what());
+  }
+  if (CheckSettingsFile(*command.File).Bytes != check.Bytes)
+  {
+    return Stop(command, out, errors,
+                shown + " changed while it was checked; nothing was deployed: try again");
+  }
   std::vector<std::string> passwords(servers.size());
   try
   {
@@ -239,7 +256,7 @@ int RunDeploy(const Command& command, std::ostream& out, std::ostream& errors)
   {
     return Stop(command, out, errors, error.what());
   }
-  const DeployRequest request{check.Bytes, *check.Result.Settings, command.DryRun,
+  const DeployRequest request{std::move(bytes), *check.Result.Settings, command.DryRun,
                               Timeout(command)};
   const Clock::time_point started = Clock::now();
   const std::vector<DeployResult> results = Deploy(servers, passwords, request);

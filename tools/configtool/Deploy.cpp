@@ -25,9 +25,15 @@ std::string ValueText(const Setting& setting, const CorpseSettingsValues& values
   return std::to_string(value);
 }
 
-// Whether the file holds these very bytes; a file that cannot be read does not.
+// Whether the file holds these very bytes; a file that cannot be read does
+// not, and one that is no regular file (a pipe would never end) is not read.
 bool Holds(const fs::path& file, const std::string& bytes)
 {
+  std::error_code error;
+  if (!fs::is_regular_file(fs::status(file, error)) || fs::file_size(file, error) != bytes.size())
+  {
+    return false;
+  }
   try
   {
     return ReadWhole(file) == bytes;

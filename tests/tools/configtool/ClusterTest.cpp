@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,15 @@
 #include "configtool/ClusterFile.h"
 #include "configtool/ClusterReload.h"
 #include "configtool/ClusterReport.h"
+#include "configtool/Commands.h"
 #include "configtool/Deploy.h"
 #include "support/Errors.h"
 #include "support/ServerDirectory.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace
@@ -34,7 +38,23 @@ std::string ReadFile(const fs::path& path)
 
 void WriteFile(const fs::path& path, const std::string& bytes)
 {
+  fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+void Replace(const fs::path& file, const std::string& bytes)
+{
+  configtool::StagedFile(file, bytes).Commit();
+}
+
+// No temporary file is left beside a file, whether its replace worked or not.
+void ExpectNoTemporaryFiles(const fs::path& folder)
+{
+  for (const auto& entry : fs::directory_iterator(folder))
+  {
+    EXPECT_EQ(entry.path().filename().string().find(".ashgrove-"), std::string::npos)
+        << entry.path();
+  }
 }
 
 TEST(ClusterFile, ReadsEachServerAndResolvesItsPathsFromTheFilesFolder)
@@ -302,6 +322,19 @@ TEST(ClusterReport, ALineAServerInColumnsThenASummary)
 #endif
 }
 
+// What a server answers reaches the terminal with its control characters
+// written out, so that it cannot clear the screen or forge lines.
+TEST(ClusterReport, AServersAnswerCannotDriveTheTerminal)
+{
+  const std::string text =
+      configtool::ReloadText({{"island", "127.0.0.1:27020"}},
+                             {{configtool::ReloadOutcome::Refused,
+                               "\x1b[2J\x1b[31mall reloaded\r\nisland ok\x7f", "", 3ms}},
+                             3ms);
+  EXPECT_EQ(text, "island  127.0.0.1:27020  refused  \\x1B[2J\\x1B[31mall reloaded\\x0D\\x0Aisland "
+                  "ok\\x7F\n1 server in 0.00 s: 1 refused\n");
+}
+
 TEST(ClusterReport, ADeployThatWroteNowhereSaysSo)
 {
   using configtool::DeployOutcome;
@@ -364,7 +397,7 @@ TEST_F(DeployFolder, AFileIsReplacedWholeAndAFaultLeavesItAsItWas)
 {
   const fs::path file = server_.ConfigPath();
   server_.WriteConfig("old");
-  configtool::WriteAtomically(file, "new");
+  Replace(file, "new");
   EXPECT_EQ(ReadFile(file), "new");
   configtool::KeepCopy(file, configtool::PreviousFile(Dir()));
   EXPECT_EQ(ReadFile(configtool::PreviousFile(Dir())), "new");
@@ -372,17 +405,50 @@ TEST_F(DeployFolder, AFileIsReplacedWholeAndAFaultLeavesItAsItWas)
   // A folder that is a file: nothing can be created in it.
   const fs::path blocked = Dir() / "blocked";
   WriteFile(blocked, "a file");
-  const auto error = ErrorText<std::system_error>(
-      [&] { configtool::WriteAtomically(blocked / "config.json", "x"); });
+  auto error = ErrorText<std::system_error>([&] { Replace(blocked / "config.json", "x"); });
   ASSERT_TRUE(error);
   EXPECT_NE(error->find("cannot create"), std::string::npos) << *error;
   EXPECT_EQ(ReadFile(blocked), "a file");
-  // No temporary file is left behind by a replace that worked or failed.
-  for (const auto& entry : fs::directory_iterator(file.parent_path()))
-  {
-    EXPECT_EQ(entry.path().filename().string().find(".ashgrove-"), std::string::npos)
-        << entry.path();
-  }
+
+  // A target that exists and cannot be replaced: the new bytes are written,
+  // then the rename over it fails.
+  const fs::path folder = Dir() / "taken";
+  WriteFile(folder / "inside", "kept");
+  error = ErrorText<std::system_error>([&] { Replace(folder, "x"); });
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->find("cannot replace"), std::string::npos) << *error;
+  EXPECT_EQ(ReadFile(folder / "inside"), "kept");
+  ExpectNoTemporaryFiles(Dir());
+  ExpectNoTemporaryFiles(file.parent_path());
+}
+
+// What is deployed is the file byte for byte, line endings and all, as the
+// checker saw it; deployed again, it is found in place.
+TEST_F(DeployFolder, TheFileGoesOutByteForByte)
+{
+  server_.RemoveConfig();
+  const fs::path work = Dir() / "operator";
+  const std::string bytes = "{\r\n  \"wildCorpseDecayTime\": 60\r\n}\r\n";
+  WriteFile(work / "new.json", bytes);
+  WriteFile(work / "password", "x");
+  WriteFile(work / "cluster.json",
+            R"({"servers": [{"name": "island", "rcon": "127.0.0.1:1", "passwordFile": "password",)"
+            R"( "serverDir": ".."}]})");
+  configtool::Command command;
+  command.Kind = configtool::CommandKind::Deploy;
+  command.File = work / "new.json";
+  command.Cluster = work / "cluster.json";
+  command.TimeoutSeconds = 2;
+  std::ostringstream out;
+  std::ostringstream errors;
+  EXPECT_EQ(configtool::RunDeploy(command, out, errors), 3) << out.str() << errors.str();
+  EXPECT_EQ(ReadFile(server_.ConfigPath()), bytes);
+
+  command.DryRun = true;
+  out.str("");
+  EXPECT_EQ(configtool::RunDeploy(command, out, errors), 0) << errors.str();
+  EXPECT_NE(out.str().find("    unchanged: the same bytes are in place\n"), std::string::npos)
+      << out.str();
 }
 
 // A rollback gives config.json back as a file of its own, so that the next
@@ -393,20 +459,16 @@ TEST_F(DeployFolder, ARollbackAndTheNextDeployKeepTheFilesApart)
   const fs::path previous = configtool::PreviousFile(Dir());
   server_.WriteConfig("first");
   configtool::KeepCopy(file, previous);
-  configtool::WriteAtomically(file, "second");
+  Replace(file, "second");
   configtool::CopyOver(previous, file); // the rollback
   EXPECT_EQ(ReadFile(file), "first");
   EXPECT_FALSE(fs::equivalent(file, previous));
   configtool::KeepCopy(file, previous); // the next deploy
-  configtool::WriteAtomically(file, "third");
+  Replace(file, "third");
   EXPECT_EQ(ReadFile(previous), "first");
   EXPECT_EQ(ReadFile(file), "third");
   configtool::KeepCopy(previous, previous); // the very file already: nothing to do
-  for (const auto& entry : fs::directory_iterator(file.parent_path()))
-  {
-    EXPECT_EQ(entry.path().filename().string().find(".ashgrove-"), std::string::npos)
-        << entry.path();
-  }
+  ExpectNoTemporaryFiles(file.parent_path());
 }
 
 // A file staged but never put in place leaves the target as it was and
@@ -459,7 +521,7 @@ TEST_F(DeployFolder, AReplacedFileKeepsItsPermissionsAndALinkStaysALink)
   const fs::path file = server_.ConfigPath();
   server_.WriteConfig("old");
   ::chmod(file.c_str(), 0640);
-  configtool::WriteAtomically(file, "new");
+  Replace(file, "new");
   struct stat status = {};
   ASSERT_EQ(::stat(file.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0640U);
@@ -468,16 +530,92 @@ TEST_F(DeployFolder, AReplacedFileKeepsItsPermissionsAndALinkStaysALink)
   const fs::path previous = configtool::PreviousFile(Dir());
   configtool::KeepCopy(file, previous);
   EXPECT_TRUE(fs::equivalent(file, previous));
-  configtool::WriteAtomically(file, "newer");
+  Replace(file, "newer");
   EXPECT_EQ(ReadFile(previous), "new");
 
   const fs::path shared = Dir() / "shared.json";
   WriteFile(shared, "shared old");
   fs::remove(file);
   fs::create_symlink(shared, file);
-  configtool::WriteAtomically(file, "shared new");
+  Replace(file, "shared new");
   EXPECT_TRUE(fs::is_symlink(file));
   EXPECT_EQ(ReadFile(shared), "shared new");
+}
+
+// A pipe where the file should be is judged without being read: reading it
+// would never end.
+TEST_F(DeployFolder, APipeInPlaceIsNeverRead)
+{
+  server_.RemoveConfig();
+  ASSERT_EQ(::mkfifo(server_.ConfigPath().c_str(), 0644), 0);
+  const configtool::DeployRequest request{"{}", {false, false, false, 1800, 300, 1800}};
+  const configtool::Changes changes = configtool::ChangesIn(Dir(), request);
+  EXPECT_EQ(changes.Before, configtool::Changes::InPlace::Refused);
+  EXPECT_FALSE(changes.SameBytes);
+}
+
+// Someone who may write the folder but may not give a file away: the file
+// in place stays, rather than one the server might not be able to read.
+TEST_F(DeployFolder, AFileThatCannotKeepItsOwnerIsNotDeployed)
+{
+  if (::geteuid() != 0)
+  {
+    GTEST_SKIP() << "acting as another user needs root";
+  }
+  const fs::path file = server_.ConfigPath();
+  const std::string before = R"({"wildCorpseDecayTime": 90})";
+  server_.WriteConfig(before);
+  for (fs::path folder = file.parent_path(); folder != Dir().parent_path();
+       folder = folder.parent_path())
+  {
+    fs::permissions(folder, fs::perms::all);
+  }
+  configtool::ClusterServer server;
+  server.Name = "island";
+  server.Address = {"127.0.0.1", "1"};
+  server.ServerDir = Dir();
+  const configtool::DeployRequest request{
+      R"({"wildCorpseDecayTime": 60})", {false, false, false, 1800, 60, 1800}, false, 2000ms};
+
+  int report[2] = {-1, -1};
+  ASSERT_EQ(::pipe(report), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0)
+  {
+    ::close(report[0]);
+    constexpr uid_t Nobody = 65534;
+    if (::setgid(Nobody) != 0 || ::setuid(Nobody) != 0)
+    {
+      ::_exit(2);
+    }
+    const auto results = configtool::Deploy({server}, {"x"}, request);
+    const std::string text =
+        std::string(configtool::OutcomeWord(results[0].Outcome)) + " " + results[0].Error;
+    const bool sent =
+        ::write(report[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ::_exit(sent ? 0 : 3);
+  }
+  ::close(report[1]);
+  std::string said;
+  char buffer[512];
+  for (ssize_t got = 0; (got = ::read(report[0], buffer, sizeof buffer)) > 0;)
+  {
+    said.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(report[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+  EXPECT_EQ(said.rfind("not-deployed cannot give the new file the owner 0 and group 0 of ", 0), 0U)
+      << said;
+  EXPECT_EQ(ReadFile(file), before);
+  struct stat status_after = {};
+  ASSERT_EQ(::stat(file.c_str(), &status_after), 0);
+  EXPECT_EQ(status_after.st_uid, 0U);
+  EXPECT_FALSE(fs::exists(configtool::PreviousFile(Dir())));
+  ExpectNoTemporaryFiles(file.parent_path());
 }
 #endif
 } // namespace
