@@ -1,5 +1,6 @@
 #include "configtool/ClusterReload.h"
 
+#include <system_error>
 #include <thread>
 
 #include <asio/io_context.hpp>
@@ -77,22 +78,36 @@ std::vector<ReloadResult> ReloadAll(const std::vector<ReloadTarget>& targets,
   threads.reserve(targets.size());
   for (std::size_t i = 0; i < targets.size(); ++i)
   {
-    threads.emplace_back(
-        [&target = targets[i], &result = results[i], timeout]
-        {
-          try
+    try
+    {
+      threads.emplace_back(
+          [&target = targets[i], &result = results[i], timeout]
           {
-            asio::io_context io;
-            rcon::SendCommand(io, target.Address, target.Password, ReloadCommandName, timeout,
-                              [&result](const rcon::ExchangeResult& exchange)
-                              { result = Classify(exchange); });
-            io.run();
-          }
-          catch (const std::exception& error)
-          {
-            result = {ReloadOutcome::Unexpected, "", error.what(), {}};
-          }
-        });
+            try
+            {
+              asio::io_context io;
+              rcon::SendCommand(io, target.Address, target.Password, ReloadCommandName, timeout,
+                                [&result](const rcon::ExchangeResult& exchange)
+                                { result = Classify(exchange); });
+              io.run();
+            }
+            catch (const std::exception& error)
+            {
+              result = {ReloadOutcome::Unexpected, "", error.what(), {}};
+            }
+          });
+    }
+    catch (const std::system_error& error)
+    {
+      // Out of threads: the servers not started are not contacted, and
+      // those that were are waited for.
+      for (std::size_t rest = i; rest < targets.size(); ++rest)
+      {
+        results[rest] = {
+            ReloadOutcome::Unexpected, "", std::string("not contacted: ") + error.what(), {}};
+      }
+      break;
+    }
   }
   for (std::thread& thread : threads)
   {

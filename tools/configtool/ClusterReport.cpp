@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "configtool/Report.h"
+#include "configtool/Text.h"
 
 namespace configtool
 {
@@ -67,12 +68,12 @@ std::string Table(const std::vector<Row>& rows)
       line += fmt::format("{:<{}}  ", row.Name, name_width);
     }
     line += fmt::format("{:<{}}  {:<{}}  {}", row.Address, address_width, row.Outcome,
-                        outcome_width, row.Detail);
+                        outcome_width, Printable(row.Detail));
     line.erase(line.find_last_not_of(' ') + 1);
     out += line + "\n";
     for (const std::string& note : row.Notes)
     {
-      out += "    " + note + "\n";
+      out += "    " + Printable(note) + "\n";
     }
   }
   return out;

@@ -1,5 +1,6 @@
 #include "configtool/Text.h"
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 namespace configtool
@@ -13,6 +14,25 @@ std::string Utf8(const std::filesystem::path& path)
 std::filesystem::path PathFromUtf8(const std::string& text)
 {
   return {std::u8string(text.begin(), text.end())};
+}
+
+std::string Printable(std::string_view text)
+{
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text)
+  {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F)
+    {
+      out += fmt::format("\\x{:02X}", byte);
+    }
+    else
+    {
+      out += c;
+    }
+  }
+  return out;
 }
 
 std::string Quote(std::string_view text)

@@ -9,8 +9,9 @@ std::optional<std::string> ResolvePassword(const PasswordSources& sources)
                     static_cast<int>(sources.Environment.has_value());
   if (given > 1)
   {
-    throw PasswordError("the RCON password is given more than once: give one of "
-                        "--rcon-password, --rcon-password-file and ASHGROVE_RCON_PASSWORD");
+    throw PasswordError(std::string("the RCON password is given more than once: give one of "
+                                    "--rcon-password, --rcon-password-file and ") +
+                        rcon::PasswordVariable);
   }
   std::optional<std::string> password = sources.Option ? sources.Option : sources.Environment;
   if (sources.File)

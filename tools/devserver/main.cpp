@@ -295,7 +295,7 @@ int main(int argc, char** argv)
   if (rcon_port && !password)
   {
     std::cerr << "error: RCON is never served without a password: give --rcon-password-file, "
-                 "ASHGROVE_RCON_PASSWORD or --rcon-password\n";
+              << rcon::PasswordVariable << " or --rcon-password\n";
     return 2;
   }
   rcon.Limits.AuthTimeout = Milliseconds(auth_timeout);

@@ -68,17 +68,6 @@ std::size_t PieceLength(std::string_view text)
   }
   return IsContinuationByte(text[cut]) ? MaximumBody : cut;
 }
-
-template <class Visit> void ForEachPiece(std::string_view body, Visit visit)
-{
-  while (body.size() > MaximumBody)
-  {
-    const std::size_t length = PieceLength(body);
-    visit(body.substr(0, length));
-    body.remove_prefix(length);
-  }
-  visit(body);
-}
 } // namespace
 
 std::vector<unsigned char> Encode(const Packet& packet)
@@ -116,13 +105,22 @@ Parsed Parse(const unsigned char* bytes, std::size_t length)
 std::vector<std::string_view> SplitBody(std::string_view body)
 {
   std::vector<std::string_view> pieces;
-  ForEachPiece(body, [&](std::string_view piece) { pieces.push_back(piece); });
+  while (body.size() > MaximumBody)
+  {
+    const std::size_t length = PieceLength(body);
+    pieces.push_back(body.substr(0, length));
+    body.remove_prefix(length);
+  }
+  pieces.push_back(body);
   return pieces;
 }
 
 void AppendReply(std::vector<unsigned char>& out, std::int32_t id, std::int32_t type,
                  std::string_view body)
 {
-  ForEachPiece(body, [&](std::string_view piece) { AppendPacket(out, id, type, piece); });
+  for (const std::string_view piece : SplitBody(body))
+  {
+    AppendPacket(out, id, type, piece);
+  }
 }
 } // namespace rcon
