@@ -31,6 +31,9 @@ endif()
 if(ASHGROVE_WINE_COMMAND)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ASHGROVE_WINE_COMMAND})
 endif()
+get_filename_component(wine_folder "${ASHGROVE_WINE_LOADER}" DIRECTORY)
+find_program(ASHGROVE_WINESERVER NAMES wineserver wineserver64 PATHS ${wine_folder}
+  DOC "wine's server, kept running while the Windows tests run")
 
 # Adds a test that runs a Windows program under wine, or, without wine, a
 # test that fails and says what is missing.
@@ -41,5 +44,27 @@ function(ashgrove_add_windows_test name)
     set_tests_properties(${name} PROPERTIES WILL_FAIL OFF FAIL_REGULAR_EXPRESSION "cannot run")
   else()
     add_test(NAME ${name} ${ARGN})
+    ashgrove_in_wine_session(${name})
+  endif()
+endfunction()
+
+# The first wine program of a session starts wine's server and services, and
+# they inherit its output: a test that reads a program's output to its end
+# would then wait for them to stop, seconds after each run. So one session
+# is started beforehand with no output to hold, kept for a minute after its
+# last program, and the Windows tests run in it. Called where the tests are.
+function(ashgrove_add_wine_session)
+  if(ASHGROVE_WINE_COMMAND AND ASHGROVE_WINESERVER)
+    add_test(NAME wine-session
+      COMMAND sh -c "exec </dev/null >/dev/null 2>&1; \"$0\" -p 60 && \"$1\" wineboot"
+              ${ASHGROVE_WINESERVER} ${ASHGROVE_WINE_COMMAND})
+    set_tests_properties(wine-session PROPERTIES FIXTURES_SETUP wine-session
+      ENVIRONMENT "WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+  endif()
+endfunction()
+
+function(ashgrove_in_wine_session name)
+  if(TEST wine-session)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine-session)
   endif()
 endfunction()
