@@ -45,6 +45,18 @@ bool IsHostName(std::string_view name)
   return true;
 }
 
+// Built by appending: GCC 12 at -O3 warns falsely of overlapping copies in
+// "'" + std::string(...).
+std::string InQuotes(std::string_view text)
+{
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted += '\'';
+  quoted += text;
+  quoted += '\'';
+  return quoted;
+}
+
 bool LooksNumeric(std::string_view host)
 {
   return std::all_of(host.begin(), host.end(),
@@ -70,7 +82,7 @@ std::optional<ServerAddress> ParseServerAddress(std::string_view text, std::stri
     asio::ip::make_address_v6(std::string(host), error);
     if (error)
     {
-      why = "'" + std::string(host) + "' is not an IPv6 address";
+      why = InQuotes(host) + " is not an IPv6 address";
       return std::nullopt;
     }
   }
@@ -101,13 +113,13 @@ std::optional<ServerAddress> ParseServerAddress(std::string_view text, std::stri
     }
     if (error || !IsHostName(host))
     {
-      why = "'" + std::string(host) + "' is neither an IPv4 address nor a host name";
+      why = InQuotes(host) + " is neither an IPv4 address nor a host name";
       return std::nullopt;
     }
   }
   if (!IsPort(port))
   {
-    why = "the port must be a number from 1 to 65535, not '" + std::string(port) + "'";
+    why = "the port must be a number from 1 to 65535, not " + InQuotes(port);
     return std::nullopt;
   }
   return ServerAddress{std::string(host), std::string(port)};
