@@ -7,7 +7,7 @@ import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
 import { createServer } from "node:net";
-import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, symlinkSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { dirname, join } from "node:path";
 import { Server, configPath } from "./devserver.js";
@@ -320,6 +320,63 @@ test("deploy refuses to deploy a file the server would refuse", async () => {
   assert.equal(result.code, 1);
   assert.match(result.stdout, /bad-settings\.json is deployed nowhere: the server would refuse it/);
   assert.equal(readFileSync(configPath(join(root, "island")), "utf-8"), oldConfig);
+});
+
+// Servers that share one file through a link: it goes back only when every
+// server that loads it refused it. A refuser started on a file of its own
+// that is broken since: it refuses whatever is deployed.
+test("deploy: a shared file goes back only when all its servers refused it", async () => {
+  const refuser = async (name) => {
+    const elsewhere = folder(`${name}-elsewhere`);
+    const rcon = `127.0.0.1:${await devServer(name, elsewhere)}`;
+    writeFileSync(configPath(elsewhere), broken);
+    return { name, rcon };
+  };
+  const linkedTo = (target, name) => {
+    const dir = folder(name, null);
+    symlinkSync(configPath(join(root, target)), configPath(dir));
+    return name;
+  };
+  const update = join(root, "shared-new.json");
+  writeFileSync(update, newConfig);
+  const read = (name, file = "config.json") => readFileSync(join(root, name, "ArkApi", "Plugins", "Ashgrove", file), "utf-8");
+
+  // The refuser writes the shared file (it comes first), the taker loads it.
+  folder("shared");
+  const taker = { name: "taker", rcon: `127.0.0.1:${await devServer("taker", join(root, "shared"))}` };
+  const first = await refuser("first");
+  const kept = cluster("shared-kept.json", [
+    { ...first, passwordFile: password("first", "first secret"), serverDir: linkedTo("shared", "first-dir") },
+    { ...taker, passwordFile: password("taker", "taker secret"), serverDir: "shared" },
+  ]);
+  let result = await ashgroveConfig(["deploy", update, "--cluster", kept, "--timeout", "2"]);
+  assert.equal(result.code, 1, result.stdout + result.stderr);
+  assert.match(
+    line(result.stdout, "first"),
+    /^first 127\.0\.0\.1:\d+ refused \[json\.exception\.parse_error\.101\] .*; the refused file stays in place: it is shared with taker, which did not refuse it$/,
+  );
+  assert.match(line(result.stdout, "taker"), /^taker 127\.0\.0\.1:\d+ reloaded in \d+ ms$/);
+  assert.equal(read("shared"), newConfig);
+
+  // Both refuse: the file goes back once, and both are reloaded again.
+  writeFileSync(configPath(join(root, "shared")), oldConfig);
+  const second = await refuser("second");
+  const back = cluster("shared-back.json", [
+    { ...first, passwordFile: password("first", "first secret"), serverDir: "first-dir" },
+    { ...second, passwordFile: password("second", "second secret"), serverDir: linkedTo("shared", "second-dir") },
+  ]);
+  result = await ashgroveConfig(["deploy", update, "--cluster", back, "--timeout", "2", "--json"]);
+  assert.equal(result.code, 1, result.stdout + result.stderr);
+  const report = JSON.parse(result.stdout);
+  assert.deepEqual(
+    report.servers.map((server) => [server.name, server.outcome, server.afterRollback?.outcome]),
+    [
+      ["first", "rolled-back", "refused"],
+      ["second", "rolled-back", "refused"],
+    ],
+  );
+  assert.equal(read("shared"), oldConfig);
+  assert.equal(read("first-dir", "config.json.previous"), oldConfig);
 });
 
 // Reloading N servers at once against one alone: the wall time grows far

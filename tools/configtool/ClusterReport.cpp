@@ -142,6 +142,12 @@ std::vector<std::string> ChangeNotes(const Changes& changes)
   return notes;
 }
 
+// Why a refused file was not put back: other servers load it too.
+std::string SharedFileText(const std::string& names)
+{
+  return "it is shared with " + names + ", which did not refuse it";
+}
+
 std::string DeployDetail(const DeployResult& result, const std::string& finish,
                          const std::string& name)
 {
@@ -150,6 +156,11 @@ std::string DeployDetail(const DeployResult& result, const std::string& finish,
   case DeployOutcome::Reloaded:
     return Milliseconds(result.Reload->Elapsed);
   case DeployOutcome::Refused:
+    if (!result.SharedWith.empty())
+    {
+      return result.Reload->Reply +
+             "; the refused file stays in place: " + SharedFileText(result.SharedWith);
+    }
     return result.Reload->Reply +
            (result.Error.empty()
                 ? "; the same bytes were in place before"
@@ -325,10 +336,11 @@ ordered_json DeployJson(const std::vector<ServerLabel>& servers,
   for (std::size_t i = 0; i < servers.size(); ++i)
   {
     const DeployResult& result = results[i];
-    ordered_json server = ServerJson(servers[i], OutcomeWord(result.Outcome), result.Reload,
-                                     result.Outcome == DeployOutcome::Skipped
-                                         ? DeployDetail(result, finish, servers[i].Name)
-                                         : result.Error);
+    const std::string error = result.Outcome == DeployOutcome::Skipped
+                                  ? DeployDetail(result, finish, servers[i].Name)
+                              : !result.SharedWith.empty() ? SharedFileText(result.SharedWith)
+                                                           : result.Error;
+    ordered_json server = ServerJson(servers[i], OutcomeWord(result.Outcome), result.Reload, error);
     server["changes"] =
         result.Outcome == DeployOutcome::Skipped ? ordered_json(nullptr) : ChangesJson(result.What);
     server["afterRollback"] =

@@ -1,5 +1,6 @@
 #include "configtool/Deploy.h"
 
+#include <algorithm>
 #include <exception>
 #include <system_error>
 
@@ -95,6 +96,98 @@ bool PutBack(const fs::path& server_dir, bool had_previous, std::string& error)
   }
 }
 
+// The server whose write put the file in place for server i: i itself, an
+// earlier server whose file it shares through a link, or none when the same
+// bytes were there before the deploy.
+constexpr std::size_t NoWriter = static_cast<std::size_t>(-1);
+
+std::size_t WriterOf(std::size_t i, const std::vector<ClusterServer>& servers,
+                     const std::vector<bool>& written)
+{
+  if (written[i])
+  {
+    return i;
+  }
+  const fs::path file = DeployedFile(*servers[i].ServerDir);
+  for (std::size_t j = 0; j < i; ++j)
+  {
+    std::error_code error;
+    if (written[j] && fs::equivalent(file, DeployedFile(*servers[j].ServerDir), error))
+    {
+      return j;
+    }
+  }
+  return NoWriter;
+}
+
+std::string NamesOf(const std::vector<std::size_t>& which,
+                    const std::vector<ClusterServer>& servers)
+{
+  std::string names;
+  for (const std::size_t i : which)
+  {
+    names += (names.empty() ? "" : ", ") + servers[i].Name;
+  }
+  return names;
+}
+
+// Puts back each written file that every server loading it refused, and
+// returns those servers, to be reloaded again. A file that one of its
+// servers did not refuse stays: that server runs it, or will once reached,
+// and the servers that refused it say so.
+std::vector<std::size_t> PutBackRefused(const std::vector<std::size_t>& reloaded,
+                                        const std::vector<std::size_t>& writer,
+                                        const std::vector<ClusterServer>& servers,
+                                        std::vector<DeployResult>& results)
+{
+  std::vector<std::size_t> rolled_back;
+  for (const std::size_t w : reloaded)
+  {
+    if (writer[w] != w)
+    {
+      continue;
+    }
+    std::vector<std::size_t> refused;
+    std::vector<std::size_t> others;
+    for (const std::size_t i : reloaded)
+    {
+      if (writer[i] == w)
+      {
+        (results[i].Outcome == DeployOutcome::Refused ? refused : others).push_back(i);
+      }
+    }
+    if (refused.empty())
+    {
+      continue;
+    }
+    if (!others.empty())
+    {
+      for (const std::size_t i : refused)
+      {
+        results[i].SharedWith = NamesOf(others, servers);
+      }
+      continue;
+    }
+    std::string error;
+    const bool back = PutBack(*servers[w].ServerDir, results[w].HadPrevious, error);
+    for (const std::size_t i : refused)
+    {
+      if (back)
+      {
+        results[i].Outcome = DeployOutcome::RolledBack;
+        results[i].HadPrevious = results[w].HadPrevious;
+        rolled_back.push_back(i);
+      }
+      else
+      {
+        results[i].Error = error;
+      }
+    }
+  }
+  std::sort(rolled_back.begin(), rolled_back.end());
+  return rolled_back;
+}
+
 // Reloads the servers at these indices at once; `passwords` and `servers`
 // are indexed alike.
 std::vector<ReloadResult> ReloadSome(const std::vector<std::size_t>& which,
@@ -181,6 +274,7 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
 {
   std::vector<DeployResult> results(servers.size());
   std::vector<bool> written(servers.size(), false);
+  std::vector<std::size_t> writer(servers.size(), NoWriter);
   std::vector<std::size_t> to_reload;
   // Every server's changes are judged before anything is written.
   for (std::size_t i = 0; i < servers.size(); ++i)
@@ -214,16 +308,15 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
       continue;
     }
     written[i] = !in_place;
+    writer[i] = WriterOf(i, servers, written);
     to_reload.push_back(i);
   }
 
   const std::vector<ReloadResult> reloads =
       ReloadSome(to_reload, servers, passwords, request.Timeout);
-  std::vector<std::size_t> rolled_back;
   for (std::size_t k = 0; k < to_reload.size(); ++k)
   {
-    const std::size_t i = to_reload[k];
-    DeployResult& result = results[i];
+    DeployResult& result = results[to_reload[k]];
     result.Reload = reloads[k];
     switch (reloads[k].Outcome)
     {
@@ -231,16 +324,7 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
       result.Outcome = DeployOutcome::Reloaded;
       break;
     case ReloadOutcome::Refused:
-      // Nothing to put back where this deploy wrote nothing.
-      if (written[i] && PutBack(*servers[i].ServerDir, result.HadPrevious, result.Error))
-      {
-        result.Outcome = DeployOutcome::RolledBack;
-        rolled_back.push_back(i);
-      }
-      else
-      {
-        result.Outcome = DeployOutcome::Refused;
-      }
+      result.Outcome = DeployOutcome::Refused;
       break;
     default:
       result.Outcome = DeployOutcome::DeployedNotReloaded;
@@ -248,6 +332,7 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
       break;
     }
   }
+  const std::vector<std::size_t> rolled_back = PutBackRefused(to_reload, writer, servers, results);
 
   const std::vector<ReloadResult> again =
       ReloadSome(rolled_back, servers, passwords, request.Timeout);

@@ -59,7 +59,8 @@ struct DeployResult
   std::optional<ReloadResult> Reload;        // after the new file was put in place
   std::optional<ReloadResult> AfterRollback; // after the previous file was put back
   std::string Error;                         // why it was not deployed or not rolled back
-  bool HadPrevious = false;                  // a file was in place before this deploy
+  std::string SharedWith;   // refused, but the file stays for these servers, which share it
+  bool HadPrevious = false; // a file was in place before this deploy
 };
 
 struct DeployRequest
