@@ -12,6 +12,7 @@
 #include <fmt/format.h>
 
 #include "configtool/JsonIndex.h"
+#include "configtool/Schema.h"
 #include "configtool/Text.h"
 #include "rcon/Address.h"
 #include "rcon/Password.h"
@@ -53,7 +54,6 @@ constexpr std::array<ServerField, 5> ServerFields = {{
 }};
 
 constexpr const char* ServersKey = "servers";
-constexpr const char* SchemaKey = "$schema";
 
 bool IsEnvironmentName(const std::string& name)
 {
@@ -309,7 +309,8 @@ Cluster ReadClusterText(const std::string& bytes, const fs::path& path)
   Cluster cluster;
   cluster.Shown = Utf8(path);
   Faults faults(bytes, cluster.Shown);
-  JsonIndex index;
+  // Nothing is looked up below a server's own fields: /servers/N/KEY.
+  JsonIndex index(3);
   json document;
   try
   {
@@ -340,8 +341,9 @@ Cluster ReadClusterText(const std::string& bytes, const fs::path& path)
   if (const auto schema = document.find(SchemaKey);
       schema != document.end() && !schema->is_string())
   {
-    faults.Add(index.Find(MemberPath("", SchemaKey))->ValueAt,
-               fmt::format("{} is a text: where an editor finds the schema", Quote(SchemaKey)));
+    faults.Add(index.Find(MemberPath("", std::string(SchemaKey)))->ValueAt,
+               fmt::format("{} is a text: where an editor finds the schema",
+                           Quote(std::string(SchemaKey))));
   }
   const auto servers = document.find(ServersKey);
   if (servers == document.end() || !servers->is_array() || servers->empty())
@@ -377,6 +379,10 @@ Cluster ReadClusterFile(const fs::path& path)
   { return ClusterError(fmt::format("cannot read the cluster file {}: {}", Utf8(path), why)); };
   std::error_code error;
   const auto status = fs::status(path, error);
+  if (status.type() == fs::file_type::none)
+  {
+    throw unreadable(error.message());
+  }
   if (!fs::exists(status))
   {
     throw unreadable("no such file");
@@ -388,7 +394,7 @@ Cluster ReadClusterFile(const fs::path& path)
   // A cluster file lists a few servers; anything this large is a mistake.
   if (fs::file_size(path, error) > ConfigFileLimit)
   {
-    throw unreadable("it is larger than 1 MiB");
+    throw unreadable(fmt::format("it is larger than {} MiB", ConfigFileLimit >> 20U));
   }
   std::ifstream file(path, std::ios::binary);
   std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};

@@ -61,7 +61,10 @@ void JsonIndex::Value(int /*depth*/, JsonKind kind, std::size_t at, std::string_
   {
     spot.KeyAt = levels_.back().KeyAt;
   }
-  spots_.insert_or_assign(PathHere(), spot);
+  if (levels_.size() <= depth_)
+  {
+    spots_.insert_or_assign(PathHere(), spot);
+  }
   if (kind == JsonKind::Object || kind == JsonKind::Array)
   {
     levels_.push_back({kind == JsonKind::Object, 0, {}, 0, {}});

@@ -14,11 +14,16 @@ namespace configtool
 {
 // Where each value of a JSON text stands, by its path ("" for the first
 // value, "/servers/0/name" below it), as the JSON library's parser met it on
-// its one pass; and the keys an object was given twice, which the parsed
-// document keeps only once.
+// its one pass, down to a depth; and the keys an object was given twice,
+// which the parsed document keeps only once.
 class JsonIndex final : public JsonPlaces
 {
 public:
+  // Values inside more than `depth` arrays and objects are not indexed: a
+  // path for every value of a deeply nested text would cost the cube of its
+  // depth.
+  explicit JsonIndex(std::size_t depth) : depth_(depth) {}
+
   struct Spot
   {
     std::optional<std::size_t> KeyAt; // a member's name, when the value is one
@@ -55,6 +60,7 @@ private:
   [[nodiscard]] std::string PathHere() const;
   void NextElement();
 
+  std::size_t depth_;
   std::vector<Level> levels_;
   std::map<std::string, Spot> spots_;
   std::vector<Repeated> repeated_;

@@ -9,9 +9,9 @@
 namespace configtool
 {
 // Exit statuses of `ashgrove-config`: 0 the server loads the file (or every
-// server took it), 1 it would refuse it (or one did), 2 wrong usage or a
-// file that cannot be read, 3 a server that could not be reached,
-// authenticated or answered.
+// server took it), 1 it would refuse it (or one did), 2 wrong usage, a
+// path that is no file or a cluster file that will not do, 3 a server that
+// could not be reached, authenticated or answered.
 constexpr int Loads = 0;
 constexpr int Refused = 1;
 constexpr int UsageOrUnreadable = 2;

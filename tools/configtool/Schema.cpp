@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "commands/ReloadTexts.h"
 #include "settings/SettingsTable.h"
 
 namespace configtool
@@ -40,9 +41,10 @@ ordered_json DurationDefinition()
   constexpr auto highest = static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max());
   return {
       {"description",
-       "Whole seconds. A number with a fraction or an exponent is cut toward zero and must "
-       "then fit a signed 32-bit integer (-2147483648 to 2147483647); true counts as 1 and "
-       "false as 0. Zero and negative values are written to the body as they are."},
+       fmt::format("Whole seconds. A number with a fraction or an exponent is cut toward zero "
+                   "and must then fit a signed 32-bit integer ({} to {}); true counts as 1 and "
+                   "false as 0. Zero and negative values are written to the body as they are.",
+                   lowest, highest)},
       {"anyOf",
        {{{"type", "number"}, {"exclusiveMinimum", lowest - 1}, {"exclusiveMaximum", highest + 1}},
         {{"type", "boolean"}}}}};
@@ -52,7 +54,7 @@ ordered_json DurationDefinition()
 ordered_json SettingsSchema()
 {
   ordered_json properties = {
-      {"$schema",
+      {SchemaKey,
        {{"description", "Where an editor finds this schema. The server ignores it."},
         {"type", "string"}}}};
   for (const Setting& setting : SettingsTable)
@@ -67,8 +69,8 @@ ordered_json SettingsSchema()
                        "(case matters); a key it does not know, or one inside a nested object, is "
                        "ignored, and a key given twice counts with its last value. A key left out "
                        "takes its default. Reload at run time with the console or RCON command "
-                       "Ashgrove.Reload; a file that fails to load changes nothing.",
-                       CountInWords(SettingsTable.size()))},
+                       "{}; a file that fails to load changes nothing.",
+                       CountInWords(SettingsTable.size()), ReloadCommandName)},
           {"type", "object"},
           {"properties", properties},
           {"$defs", {{"duration", DurationDefinition()}}}};

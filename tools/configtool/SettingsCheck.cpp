@@ -1,5 +1,6 @@
 #include "configtool/SettingsCheck.h"
 
+#include "configtool/Schema.h"
 #include "configtool/Text.h"
 
 #include <algorithm>
@@ -23,7 +24,6 @@ namespace configtool
 namespace
 {
 // Editors put this key in to find the file's schema; the server ignores it.
-constexpr std::string_view SchemaKey = "$schema";
 
 std::string Lowered(std::string_view text)
 {
@@ -302,6 +302,13 @@ FileCheck CheckSettingsFile(const std::filesystem::path& path)
   FileCheck check;
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
+  if (status.type() == std::filesystem::file_type::none)
+  {
+    // The system would not say what is there (no right to search a folder
+    // on the way, say): the server could not open it either.
+    check.Result.Error = Refusal{std::string(CannotOpenConfig), "open", std::nullopt, std::nullopt};
+    return check;
+  }
   if (!std::filesystem::exists(status))
   {
     check.Unreadable = "no such file";

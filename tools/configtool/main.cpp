@@ -34,7 +34,7 @@ constexpr const char* Usage =
     "        settings a reload would put in force, or the error it would answer, and\n"
     "        warnings for what the server accepts but was probably not meant.\n"
     "        Exit status: 0 the server loads it, 1 it would refuse it (with --strict, also\n"
-    "        when there is a warning), 2 wrong usage or a path that cannot be read.\n"
+    "        when there is a warning), 2 wrong usage or a path that is no file.\n"
     "        --json prints the result as one JSON object.\n"
     "reload  sends Ashgrove.Reload over RCON to one server (its password in --password-file\n"
     "        or in ASHGROVE_RCON_PASSWORD) or to the servers of a cluster file, all at once,\n"

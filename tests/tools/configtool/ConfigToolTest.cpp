@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -7,11 +9,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "configtool/ClusterFile.h"
 #include "configtool/Report.h"
 #include "configtool/Schema.h"
 #include "configtool/SettingsCheck.h"
 #include "settings/ConfigFile.h"
 #include "settings/SettingsReader.h"
+#include "support/Errors.h"
+#include "support/OtherUser.h"
 #include "support/PluginFixture.h"
 #include "support/SettingsCases.h"
 #include "support/World.h"
@@ -240,6 +245,43 @@ TEST(ConfigToolFiles, PathsThatCannotBeReadSayWhy)
   EXPECT_EQ(configtool::CheckSettingsFile(server.ConfigPath()).Unreadable, "no such file");
   EXPECT_EQ(configtool::CheckSettingsFile(server.ConfigPath().parent_path()).Unreadable,
             "it is a folder");
+}
+
+// Behind a folder the user may not search, a file is neither missing nor
+// readable: the checker judges it as the server would, by the open that
+// fails, and the cluster file gives the system's reason.
+TEST(ConfigToolFiles, AFolderTheUserMayNotSearchIsNoMissingFile)
+{
+  testsupport::ServerDirectory server;
+  server.WriteConfig("{}");
+  const std::filesystem::path locked = server.ConfigPath().parent_path();
+  const std::filesystem::path cluster = locked / "cluster.json";
+  std::ofstream(cluster) << R"({"servers": []})";
+  for (auto folder = locked.parent_path();
+       folder != std::filesystem::path(server.Path()).parent_path(); folder = folder.parent_path())
+  {
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all |
+                                             std::filesystem::perms::group_exec |
+                                             std::filesystem::perms::others_exec);
+  }
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+
+  const std::optional<std::string> said = testsupport::AsNobody(
+      [&]
+      {
+        const configtool::FileCheck check = configtool::CheckSettingsFile(server.ConfigPath());
+        return check.Unreadable.value_or("") + "|" +
+               (check.Result.Error ? check.Result.Error->Text + "|" + check.Result.Error->Kind
+                                   : "loads") +
+               "|" +
+               testsupport::ErrorText([&] { configtool::ReadClusterFile(cluster); }).value_or("");
+      });
+  if (!said)
+  {
+    GTEST_SKIP() << "acting as another user needs root";
+  }
+  EXPECT_EQ(*said, "|Can't open config.json|open|cannot read the cluster file " + cluster.string() +
+                       ": Permission denied");
 }
 
 TEST(ConfigToolStatus, StrictTurnsWarningsIntoARefusal)
