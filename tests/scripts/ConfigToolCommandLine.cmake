@@ -16,9 +16,10 @@ file(WRITE ${WORK}/refused.json "{\n  \"wildDinosAffected\": 1\n}")
 string(ASCII 239 187 191 bom)
 file(WRITE ${plugin}/config.json "${bom}{\"playersBodiesAffected\": true}")
 
-# Runs the tool in WORK; OUT, ERR and STATUS hold what it did.
+# Runs the tool in WORK, after RUN_PREFIX when it is set; OUT, ERR and
+# STATUS hold what it did.
 function(run)
-  execute_process(COMMAND ${EMULATOR} ${TOOL} ${ARGN}
+  execute_process(COMMAND ${RUN_PREFIX} ${EMULATOR} ${TOOL} ${ARGN}
     WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   string(REPLACE "\r\n" "\n" out "${out}")
   set(STATUS ${status} PARENT_SCOPE)
@@ -104,6 +105,11 @@ expect(2 "give either --rcon or --cluster, not both" reload --rcon 127.0.0.1:1 -
 expect(2 "--rcon 127.0.0.1:99999: the port must be a number from 1 to 65535" reload --rcon 127.0.0.1:99999)
 expect(2 "--timeout takes seconds, from 0.01 to 3600, not 'soon'" reload --rcon 127.0.0.1:1 --timeout soon)
 expect(2 "deploy needs --cluster FILE" deploy good.json)
+# Set to nothing, the variable still gives the password a second time.
+set(RUN_PREFIX ${CMAKE_COMMAND} -E env ASHGROVE_RCON_PASSWORD=)
+expect(2 "the RCON password is given twice, in --password-file and in ASHGROVE_RCON_PASSWORD: give one"
+       reload --rcon 127.0.0.1:1 --password-file good.json)
+unset(RUN_PREFIX)
 expect(2 "cannot read the cluster file missing.json: no such file" deploy good.json --cluster missing.json)
 
 # One version, the project's.

@@ -233,6 +233,11 @@ ParsedCommand ParseOptions(CommandKind kind, const std::vector<std::filesystem::
   for (std::size_t i = 1; i < arguments.size(); ++i)
   {
     const std::string word = Utf8(arguments[i]);
+    if (word == "--help" || word == "-h")
+    {
+      // Help asked for after a command is help, whatever else is there.
+      return {Command{}, std::nullopt};
+    }
     const Option* option = FindOption(shape, word);
     if (option != nullptr && option->What == Takes::Nothing)
     {

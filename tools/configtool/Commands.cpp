@@ -1,6 +1,7 @@
 #include "configtool/Commands.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -64,9 +65,9 @@ int Stop(const Command& command, std::ostream& out, std::ostream& errors,
 // both.
 std::string RconPassword(const Command& command)
 {
-  const std::optional<std::string> from_environment =
-      rcon::EnvironmentPassword(rcon::PasswordVariable);
-  if (command.PasswordFile && from_environment)
+  // Set at all, even to nothing, is given: what is wrong with either source
+  // matters only once it is the one.
+  if (command.PasswordFile && std::getenv(rcon::PasswordVariable) != nullptr)
   {
     throw rcon::PasswordError(std::string("the RCON password is given twice, in --password-file "
                                           "and in ") +
@@ -76,6 +77,8 @@ std::string RconPassword(const Command& command)
   {
     return rcon::ReadPasswordFile(*command.PasswordFile);
   }
+  const std::optional<std::string> from_environment =
+      rcon::EnvironmentPassword(rcon::PasswordVariable);
   if (!from_environment)
   {
     throw rcon::PasswordError(std::string("give the RCON password in --password-file FILE or in ") +
