@@ -96,23 +96,19 @@ bool PutBack(const fs::path& server_dir, bool had_previous, std::string& error)
   }
 }
 
-// The server whose write put the file in place for server i: i itself, an
-// earlier server whose file it shares through a link, or none when the same
-// bytes were there before the deploy.
+// The server whose write put the file in place: the server itself, or, for
+// one that found it in place, an earlier server whose file it shares
+// through a link; none when the same bytes were there before the deploy.
 constexpr std::size_t NoWriter = static_cast<std::size_t>(-1);
 
-std::size_t WriterOf(std::size_t i, const std::vector<ClusterServer>& servers,
-                     const std::vector<bool>& written)
+std::size_t SharedWriter(std::size_t i, const std::vector<ClusterServer>& servers,
+                         const std::vector<std::size_t>& writer)
 {
-  if (written[i])
-  {
-    return i;
-  }
   const fs::path file = DeployedFile(*servers[i].ServerDir);
   for (std::size_t j = 0; j < i; ++j)
   {
     std::error_code error;
-    if (written[j] && fs::equivalent(file, DeployedFile(*servers[j].ServerDir), error))
+    if (writer[j] == j && fs::equivalent(file, DeployedFile(*servers[j].ServerDir), error))
     {
       return j;
     }
@@ -162,9 +158,10 @@ std::vector<std::size_t> PutBackRefused(const std::vector<std::size_t>& reloaded
     }
     if (!others.empty())
     {
+      const std::string names = NamesOf(others, servers);
       for (const std::size_t i : refused)
       {
-        results[i].SharedWith = NamesOf(others, servers);
+        results[i].SharedWith = names;
       }
       continue;
     }
@@ -273,7 +270,6 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
                                  const DeployRequest& request)
 {
   std::vector<DeployResult> results(servers.size());
-  std::vector<bool> written(servers.size(), false);
   std::vector<std::size_t> writer(servers.size(), NoWriter);
   std::vector<std::size_t> to_reload;
   // Every server's changes are judged before anything is written.
@@ -307,8 +303,7 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
       result.Outcome = DeployOutcome::NotDeployed;
       continue;
     }
-    written[i] = !in_place;
-    writer[i] = WriterOf(i, servers, written);
+    writer[i] = in_place ? SharedWriter(i, servers, writer) : i;
     to_reload.push_back(i);
   }
 
