@@ -109,6 +109,8 @@ expect(2 "deploy needs --cluster FILE" deploy good.json)
 set(RUN_PREFIX ${CMAKE_COMMAND} -E env ASHGROVE_RCON_PASSWORD=)
 expect(2 "the RCON password is given twice, in --password-file and in ASHGROVE_RCON_PASSWORD: give one"
        reload --rcon 127.0.0.1:1 --password-file good.json)
+# Alone, it is a password that cannot be used.
+expect(2 "the RCON password is empty" reload --rcon 127.0.0.1:1)
 unset(RUN_PREFIX)
 expect(2 "cannot read the cluster file missing.json: no such file" deploy good.json --cluster missing.json)
 

@@ -442,6 +442,7 @@ std::string ServerPassword(const ClusterServer& server)
     const std::string& name = server.PasswordEnv.value_or("");
     if (auto password = rcon::EnvironmentPassword(name))
     {
+      rcon::CheckPassword(*password);
       return *password;
     }
     throw rcon::PasswordError("the environment variable " + name + " is not set");

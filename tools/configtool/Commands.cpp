@@ -1,7 +1,6 @@
 #include "configtool/Commands.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -65,9 +64,9 @@ int Stop(const Command& command, std::ostream& out, std::ostream& errors,
 // both.
 std::string RconPassword(const Command& command)
 {
-  // Set at all, even to nothing, is given: what is wrong with either source
-  // matters only once it is the one.
-  if (command.PasswordFile && std::getenv(rcon::PasswordVariable) != nullptr)
+  const std::optional<std::string> from_environment =
+      rcon::EnvironmentPassword(rcon::PasswordVariable);
+  if (command.PasswordFile && from_environment)
   {
     throw rcon::PasswordError(std::string("the RCON password is given twice, in --password-file "
                                           "and in ") +
@@ -77,13 +76,12 @@ std::string RconPassword(const Command& command)
   {
     return rcon::ReadPasswordFile(*command.PasswordFile);
   }
-  const std::optional<std::string> from_environment =
-      rcon::EnvironmentPassword(rcon::PasswordVariable);
   if (!from_environment)
   {
     throw rcon::PasswordError(std::string("give the RCON password in --password-file FILE or in ") +
                               rcon::PasswordVariable);
   }
+  rcon::CheckPassword(*from_environment);
   return *from_environment;
 }
 

@@ -110,12 +110,6 @@ void KeepStandardDescriptorsOpen()
   }
 }
 
-std::optional<std::string> FromEnvironment(const char* name)
-{
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-}
-
 void WarnIfDescriptorsAreShort(std::size_t connections)
 {
   rlimit limit{};
@@ -285,7 +279,7 @@ int main(int argc, char** argv)
   try
   {
     password = devserver::ResolvePassword(
-        {rcon_password, rcon_password_file, FromEnvironment(rcon::PasswordVariable)});
+        {rcon_password, rcon_password_file, rcon::EnvironmentPassword(rcon::PasswordVariable)});
   }
   catch (const devserver::PasswordError& error)
   {

@@ -23,8 +23,9 @@ public:
 // the password cannot be used (see CheckPassword).
 std::string ReadPasswordFile(const std::filesystem::path& path);
 
-// The password an environment variable holds, checked as above; nothing
-// when the variable is not set.
+// What an environment variable holds, as it is: a password given there is
+// given even when it cannot be used, which CheckPassword tells once it is
+// the one. Nothing when the variable is not set.
 std::optional<std::string> EnvironmentPassword(const std::string& name);
 
 // Throws PasswordError for a password that is empty, holds a NUL byte (no

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -198,6 +199,18 @@ TEST(ClusterFile, APasswordThatCannotBeHadIsPlacedWhereTheFileNamesIt)
                 .substr(missing->find("cluster.json")),
             "cluster.json:3:45: error: the environment variable ASHGROVE_TEST_UNSET_PASSWORD is "
             "not set (the password of \"c\")");
+#if !defined(_WIN32)
+  // Set to nothing, the variable gives a password that cannot be used.
+  ::setenv("ASHGROVE_TEST_EMPTY_PASSWORD", "", 1);
+  const configtool::Cluster empty = configtool::ReadClusterText(
+      R"({"servers": [{"name": "d", "rcon": "h:1", "passwordEnv": "ASHGROVE_TEST_EMPTY_PASSWORD"}]})",
+      file);
+  EXPECT_EQ(ErrorText<ClusterError>([&] { configtool::ServerPassword(empty.Servers[0]); })
+                .value_or("")
+                .substr(missing->find("cluster.json")),
+            "cluster.json:1:58: error: the RCON password is empty (the password of \"d\")");
+  ::unsetenv("ASHGROVE_TEST_EMPTY_PASSWORD");
+#endif
 }
 
 struct ArgumentCase
