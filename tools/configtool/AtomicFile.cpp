@@ -106,6 +106,17 @@ bool Link(const fs::path& from, const fs::path& to)
   throw std::system_error(errno, std::generic_category(), what + " " + Utf8(path));
 }
 
+// A file being written that failed is closed and removed; the failure's
+// reason survives both.
+[[noreturn]] void Abandon(int file, const std::string& what, const fs::path& path)
+{
+  const int error = errno;
+  ::close(file);
+  ::unlink(path.c_str());
+  errno = error;
+  Fail(what, path);
+}
+
 void WriteFlushed(const fs::path& path, std::string_view bytes)
 {
   const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -123,21 +134,13 @@ void WriteFlushed(const fs::path& path, std::string_view bytes)
     }
     if (wrote <= 0)
     {
-      const int error = errno;
-      ::close(file);
-      ::unlink(path.c_str());
-      errno = error;
-      Fail("cannot write", path);
+      Abandon(file, "cannot write", path);
     }
     written += static_cast<std::size_t>(wrote);
   }
   if (::fsync(file) != 0)
   {
-    const int error = errno;
-    ::close(file);
-    ::unlink(path.c_str());
-    errno = error;
-    Fail("cannot flush", path);
+    Abandon(file, "cannot flush", path);
   }
   ::close(file);
 }

@@ -379,17 +379,9 @@ Cluster ReadClusterFile(const fs::path& path)
   { return ClusterError(fmt::format("cannot read the cluster file {}: {}", Utf8(path), why)); };
   std::error_code error;
   const auto status = fs::status(path, error);
-  if (status.type() == fs::file_type::none)
+  if (const auto why = NoFileReason(status, error))
   {
-    throw unreadable(error.message());
-  }
-  if (!fs::exists(status))
-  {
-    throw unreadable("no such file");
-  }
-  if (!fs::is_regular_file(status))
-  {
-    throw unreadable(fs::is_directory(status) ? "it is a folder" : "it is not a regular file");
+    throw unreadable(*why);
   }
   // A cluster file lists a few servers; anything this large is a mistake.
   if (fs::file_size(path, error) > ConfigFileLimit)

@@ -4,9 +4,9 @@
 #include <thread>
 
 #include <asio/io_context.hpp>
-#include <nlohmann/json.hpp>
 
 #include "commands/ReloadTexts.h"
+#include "configtool/Text.h"
 #include "settings/LoadErrors.h"
 
 namespace configtool
@@ -48,9 +48,7 @@ ReloadResult Classify(const rcon::ExchangeResult& exchange)
     else
     {
       // Neither "Reloaded config" nor a load's error: shown as it came.
-      result.Error =
-          "answered " + nlohmann::json(exchange.Reply)
-                            .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+      result.Error = "answered " + Quote(exchange.Reply);
     }
     break;
   case rcon::ExchangeOutcome::Unreachable:

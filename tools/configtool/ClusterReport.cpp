@@ -368,8 +368,8 @@ std::string ShellWord(const std::string& text)
     return text;
   }
 #if defined(_WIN32)
-  // The Windows command prompt and PowerShell both take double quotes, and
-  // no file name holds one.
+  // The Windows command prompt and PowerShell both take double quotes; a
+  // name that holds one, or a '%', would need each shell's own escaping.
   return "\"" + text + "\"";
 #else
   std::string quoted = "'";

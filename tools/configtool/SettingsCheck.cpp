@@ -10,6 +10,7 @@
 #include <cmath>
 #include <map>
 #include <stdexcept>
+#include <utility>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
@@ -309,15 +310,9 @@ FileCheck CheckSettingsFile(const std::filesystem::path& path)
     check.Result.Error = Refusal{std::string(CannotOpenConfig), "open", std::nullopt, std::nullopt};
     return check;
   }
-  if (!std::filesystem::exists(status))
+  if (auto why = NoFileReason(status, error))
   {
-    check.Unreadable = "no such file";
-    return check;
-  }
-  if (!std::filesystem::is_regular_file(status))
-  {
-    check.Unreadable =
-        std::filesystem::is_directory(status) ? "it is a folder" : "it is not a regular file";
+    check.Unreadable = std::move(why);
     return check;
   }
   std::string bytes;

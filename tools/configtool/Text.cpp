@@ -40,4 +40,22 @@ std::string Quote(std::string_view text)
   return nlohmann::json(std::string(text))
       .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
+
+std::optional<std::string> NoFileReason(const std::filesystem::file_status& status,
+                                        const std::error_code& error)
+{
+  switch (status.type())
+  {
+  case std::filesystem::file_type::regular:
+    return std::nullopt;
+  case std::filesystem::file_type::none:
+    return error.message();
+  case std::filesystem::file_type::not_found:
+    return "no such file";
+  case std::filesystem::file_type::directory:
+    return "it is a folder";
+  default:
+    return "it is not a regular file";
+  }
+}
 } // namespace configtool

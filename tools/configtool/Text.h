@@ -1,8 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace configtool
 {
@@ -19,4 +21,11 @@ std::string Printable(std::string_view text);
 
 // A text in double quotes, escaped as JSON writes it.
 std::string Quote(std::string_view text);
+
+// Why a path, of the status and error std::filesystem::status gave, is no
+// file to read ("no such file", "it is a folder", "it is not a regular
+// file", or the system's reason when it will not say what is there);
+// nothing for a regular file.
+std::optional<std::string> NoFileReason(const std::filesystem::file_status& status,
+                                        const std::error_code& error);
 } // namespace configtool
