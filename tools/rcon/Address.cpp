@@ -17,8 +17,12 @@ bool IsDigits(std::string_view text)
 
 bool IsPort(std::string_view text)
 {
-  return IsDigits(text) && text.size() <= 5 && std::stoi(std::string(text)) >= 1 &&
-         std::stoi(std::string(text)) <= 65535;
+  if (!IsDigits(text) || text.size() > 5)
+  {
+    return false;
+  }
+  const int port = std::stoi(std::string(text));
+  return port >= 1 && port <= 65535;
 }
 
 // Letters, digits, '-' and '_' in labels of 1 to 63 between dots, 253 in
