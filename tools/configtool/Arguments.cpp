@@ -2,6 +2,7 @@
 
 #include "configtool/Text.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace configtool
@@ -19,6 +20,7 @@ enum class Takes
   Path,
   Text,
   Seconds,
+  Wait, // seconds, none at all included
 };
 
 struct Option
@@ -45,6 +47,7 @@ constexpr Option PasswordFile{"--password-file", Takes::Path, "a file"};
 constexpr Option Rcon{"--rcon", Takes::Text, "HOST:PORT"};
 constexpr Option Server{"--server", Takes::Text, "a server's name"};
 constexpr Option Timeout{"--timeout", Takes::Seconds, "seconds"};
+constexpr Option LockTimeout{"--lock-timeout", Takes::Wait, "seconds"};
 
 Shape ShapeOf(CommandKind kind)
 {
@@ -55,9 +58,9 @@ Shape ShapeOf(CommandKind kind)
   case CommandKind::Schema:
     return {{ClusterSchema}, 0};
   case CommandKind::Reload:
-    return {{Rcon, PasswordFile, ClusterFile, Server, Timeout, Json}, 0};
+    return {{Rcon, PasswordFile, ClusterFile, Server, Timeout, LockTimeout, Json}, 0};
   case CommandKind::Deploy:
-    return {{ClusterFile, Server, Timeout, Strict, DryRun, Json}, 1};
+    return {{ClusterFile, Server, Timeout, LockTimeout, Strict, DryRun, Json}, 1};
   case CommandKind::Help:
   case CommandKind::Version:
     break;
@@ -106,11 +109,11 @@ const Option* FindOption(const Shape& shape, const std::string& word)
   return nullptr;
 }
 
-std::optional<double> ParseSeconds(const std::string& text)
+std::optional<double> ParseSeconds(const std::string& text, double least)
 {
   double seconds = 0.0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-  if (error != std::errc() || end != text.data() + text.size() || !(seconds >= 0.01) ||
+  if (error != std::errc() || end != text.data() + text.size() || !(seconds >= least) ||
       seconds > 3600.0)
   {
     return std::nullopt;
@@ -158,12 +161,14 @@ std::optional<std::string> Store(Command& command, const Option& option,
     command.Servers.push_back(Utf8(value));
     return std::nullopt;
   }
-  const auto seconds = ParseSeconds(Utf8(value));
+  const bool wait = option.What == Takes::Wait;
+  const auto seconds = ParseSeconds(Utf8(value), wait ? 0.0 : 0.01);
   if (!seconds)
   {
-    return "--timeout takes seconds, from 0.01 to 3600, not '" + Utf8(value) + "'";
+    return name + " takes seconds, from " + (wait ? "0" : "0.01") + " to 3600, not '" +
+           Utf8(value) + "'";
   }
-  command.TimeoutSeconds = *seconds;
+  (wait ? command.LockTimeoutSeconds : command.TimeoutSeconds) = *seconds;
   return std::nullopt;
 }
 
@@ -229,7 +234,7 @@ ParsedCommand ParseOptions(CommandKind kind, const std::vector<std::filesystem::
   command.Kind = kind;
   const Shape shape = ShapeOf(kind);
   std::vector<std::filesystem::path> files;
-  bool timeout_seen = false;
+  std::vector<std::string> seen;
   for (std::size_t i = 1; i < arguments.size(); ++i)
   {
     const std::string word = Utf8(arguments[i]);
@@ -248,11 +253,12 @@ ParsedCommand ParseOptions(CommandKind kind, const std::vector<std::filesystem::
     }
     else if (option != nullptr)
     {
-      if (word == "--timeout" && timeout_seen)
+      const bool seconds = option->What == Takes::Seconds || option->What == Takes::Wait;
+      if (seconds && std::find(seen.begin(), seen.end(), word) != seen.end())
       {
-        return Failed("--timeout given twice");
+        return Failed(word + " given twice");
       }
-      timeout_seen = timeout_seen || word == "--timeout";
+      seen.push_back(word);
       if (i + 1 >= arguments.size())
       {
         return Failed(word + " needs " + option->Needs);

@@ -30,6 +30,7 @@ struct Command
   std::optional<std::string> Rcon;  // HOST:PORT
   std::optional<std::filesystem::path> PasswordFile;
   double TimeoutSeconds = 5.0;
+  double LockTimeoutSeconds = 30.0; // how long to wait for a folder another deploy holds
   bool DryRun = false;
 };
 

@@ -25,6 +25,12 @@ namespace
 {
 namespace fs = std::filesystem;
 
+// Every temporary file's name beside a target begins so, and ends ".tmp".
+std::string TemporaryPrefix(const fs::path& target)
+{
+  return Utf8(target.filename()) + ".ashgrove-";
+}
+
 // A temporary file's name beside the target, unlikely to be anyone else's.
 fs::path TemporaryBeside(const fs::path& target)
 {
@@ -35,10 +41,9 @@ fs::path TemporaryBeside(const fs::path& target)
 #else
   const auto process = getpid();
 #endif
-  fs::path name = target.filename();
-  name += ".ashgrove-" + std::to_string(process) + "-" + std::to_string(stamp) + "-" +
-          std::to_string(counter++) + ".tmp";
-  return target.parent_path() / name;
+  return target.parent_path() /
+         PathFromUtf8(TemporaryPrefix(target) + std::to_string(process) + "-" +
+                      std::to_string(stamp) + "-" + std::to_string(counter++) + ".tmp");
 }
 
 #if defined(_WIN32)
@@ -294,5 +299,62 @@ void RemoveFile(const fs::path& target)
   {
     throw std::system_error(error, "cannot remove " + Utf8(target));
   }
+}
+
+std::vector<std::string> RemoveLeftovers(const fs::path& target)
+{
+  std::error_code error;
+  const fs::path real = fs::weakly_canonical(target, error);
+  const fs::path folder = (error ? target : real).parent_path();
+  const std::string prefix = TemporaryPrefix(error ? target : real);
+  std::vector<std::string> faults;
+  for (fs::directory_iterator entry(folder.empty() ? fs::path(".") : folder, error), end;
+       !error && entry != end; entry.increment(error))
+  {
+    const std::string name = Utf8(entry->path().filename());
+    if (name.rfind(prefix, 0) == 0 && name.size() > prefix.size() + 4 &&
+        name.compare(name.size() - 4, 4, ".tmp") == 0)
+    {
+      try
+      {
+        RemoveFile(entry->path());
+      }
+      catch (const std::system_error& failure)
+      {
+        faults.emplace_back(failure.what());
+      }
+    }
+  }
+  return faults;
+}
+
+void WaitUntilReplaceable([[maybe_unused]] const fs::path& target)
+{
+#if defined(_WIN32)
+  const fs::path file = Resolved(target);
+  for (int attempt = 0;; ++attempt)
+  {
+    // Asking for what a replace needs, and sharing everything: only a
+    // program that shares nothing stands in the way.
+    HANDLE handle =
+        CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE)
+    {
+      CloseHandle(handle);
+      return;
+    }
+    if (GetLastError() != ERROR_SHARING_VIOLATION)
+    {
+      return; // not there, or a reason the replace itself will give
+    }
+    if (attempt == 20)
+    {
+      throw std::runtime_error("another program holds " + Utf8(file) +
+                               " open: the deploy can be tried again once it is closed");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+#endif
 }
 } // namespace configtool

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace configtool
 {
@@ -50,4 +51,16 @@ std::string ReadWhole(const std::filesystem::path& path);
 
 // Removes `target`; a file that is not there is no fault.
 void RemoveFile(const std::filesystem::path& target);
+
+// Removes the temporary files that replacing `target`, or keeping a copy
+// as `target`, leaves beside it when the process is killed half-way. Only
+// where nobody else can be replacing it at the time: under its lock. Says
+// why, for each that could not be removed.
+std::vector<std::string> RemoveLeftovers(const std::filesystem::path& target);
+
+// On Windows a program that holds a file open without sharing it (an
+// editor, a virus scanner) stops it from being replaced: waits a second at
+// most for it to let go, then throws std::runtime_error saying so. Other
+// systems have no such hold.
+void WaitUntilReplaceable(const std::filesystem::path& target);
 } // namespace configtool

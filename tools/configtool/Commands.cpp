@@ -12,9 +12,11 @@
 #include "configtool/ClusterReload.h"
 #include "configtool/ClusterReport.h"
 #include "configtool/Deploy.h"
+#include "configtool/FolderLock.h"
 #include "configtool/Report.h"
 #include "configtool/Schema.h"
 #include "configtool/SettingsCheck.h"
+#include "configtool/SourceFile.h"
 #include "configtool/Text.h"
 #include "rcon/Address.h"
 #include "rcon/Password.h"
@@ -34,9 +36,14 @@ void Print(std::ostream& out, const ordered_json& report)
   out << report.dump(2, ' ', false, ordered_json::error_handler_t::replace) << '\n';
 }
 
+std::chrono::milliseconds Milliseconds(double seconds)
+{
+  return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0 + 0.5));
+}
+
 std::chrono::milliseconds Timeout(const Command& command)
 {
-  return std::chrono::milliseconds(static_cast<long long>(command.TimeoutSeconds * 1000.0 + 0.5));
+  return Milliseconds(command.TimeoutSeconds);
 }
 
 std::chrono::milliseconds Since(Clock::time_point started)
@@ -83,6 +90,42 @@ std::string RconPassword(const Command& command)
   }
   rcon::CheckPassword(*from_environment);
   return *from_environment;
+}
+
+// Reloads each server once no deploy holds its folder, so that what it
+// answers holds for the file that stays; one whose folder stays held is
+// not sent anything.
+std::vector<ReloadResult> ReloadUnlocked(const std::vector<ReloadTarget>& targets,
+                                         const std::vector<std::optional<fs::path>>& folders,
+                                         const Command& command)
+{
+  const Clock::time_point waited = Clock::now();
+  const FolderLocks locks(folders, LockKind::Shared,
+                          waited + Milliseconds(command.LockTimeoutSeconds));
+  std::vector<std::size_t> free;
+  std::vector<ReloadTarget> to_send;
+  for (std::size_t i = 0; i < targets.size(); ++i)
+  {
+    if (i >= folders.size() || !locks.NotLocked(i))
+    {
+      free.push_back(i);
+      to_send.push_back(targets[i]);
+    }
+  }
+  std::vector<ReloadResult> results(targets.size());
+  for (std::size_t i = 0; i < folders.size(); ++i)
+  {
+    if (const auto& why = locks.NotLocked(i))
+    {
+      results[i] = {ReloadOutcome::TimedOut, "", "not sent: " + *why, Since(waited)};
+    }
+  }
+  const std::vector<ReloadResult> sent = ReloadAll(to_send, Timeout(command));
+  for (std::size_t k = 0; k < free.size(); ++k)
+  {
+    results[free[k]] = sent[k];
+  }
+  return results;
 }
 
 fs::path FileToCheck(const Command& command)
@@ -140,6 +183,7 @@ int RunReload(const Command& command, std::ostream& out, std::ostream& errors)
 {
   std::vector<ServerLabel> labels;
   std::vector<ReloadTarget> targets;
+  std::vector<std::optional<fs::path>> folders;
   try
   {
     if (command.Rcon)
@@ -160,6 +204,7 @@ int RunReload(const Command& command, std::ostream& out, std::ostream& errors)
       {
         labels.push_back({server.Name, rcon::Describe(server.Address)});
         targets.push_back({server.Address, ServerPassword(server)});
+        folders.push_back(server.ServerDir);
       }
     }
   }
@@ -169,7 +214,7 @@ int RunReload(const Command& command, std::ostream& out, std::ostream& errors)
     return Stop(command, out, errors, error.what());
   }
   const Clock::time_point started = Clock::now();
-  const std::vector<ReloadResult> results = ReloadAll(targets, Timeout(command));
+  const std::vector<ReloadResult> results = ReloadUnlocked(targets, folders, command);
   const std::chrono::milliseconds took = Since(started);
   if (command.Json)
   {
@@ -196,7 +241,16 @@ int RunDeploy(const Command& command, std::ostream& out, std::ostream& errors)
     return Stop(command, out, errors, error.what());
   }
   const std::string shown = Utf8(*command.File);
-  const FileCheck check = CheckSettingsFile(*command.File);
+  SourceFile source;
+  try
+  {
+    source = ReadSourceFile(*command.File);
+  }
+  catch (const ChangedWhileRead& changed)
+  {
+    return Stop(command, out, errors, changed.what());
+  }
+  const FileCheck& check = source.Check;
   if (check.Unreadable)
   {
     return Stop(command, out, errors, "cannot read " + shown + ": " + *check.Unreadable);
@@ -225,23 +279,6 @@ int RunDeploy(const Command& command, std::ostream& out, std::ostream& errors)
     }
     return Refused;
   }
-  // The checker reads as the server does (on Windows, with line endings
-  // translated); what goes out is the file byte for byte, as it was when
-  // checked.
-  std::string bytes;
-  try
-  {
-    bytes = ReadWhole(*command.File);
-  }
-  catch (const std::system_error& error)
-  {
-    return Stop(command, out, errors, error.what());
-  }
-  if (CheckSettingsFile(*command.File).Bytes != check.Bytes)
-  {
-    return Stop(command, out, errors,
-                shown + " changed while it was checked; nothing was deployed: try again");
-  }
   std::vector<std::string> passwords(servers.size());
   try
   {
@@ -257,11 +294,19 @@ int RunDeploy(const Command& command, std::ostream& out, std::ostream& errors)
   {
     return Stop(command, out, errors, error.what());
   }
-  const DeployRequest request{std::move(bytes), *check.Result.Settings, command.DryRun,
-                              Timeout(command)};
+  const DeployRequest request{std::move(source.Bytes), *check.Result.Settings, command.DryRun,
+                              Timeout(command), Milliseconds(command.LockTimeoutSeconds)};
   const Clock::time_point started = Clock::now();
   const std::vector<DeployResult> results = Deploy(servers, passwords, request);
   const std::chrono::milliseconds took = Since(started);
+  for (std::size_t i = 0; i < results.size(); ++i)
+  {
+    for (const std::string& leftover : results[i].Leftovers)
+    {
+      errors << "ashgrove-config: " << servers[i].Name << ": " << leftover
+             << " (left by a deploy stopped half-way)\n";
+    }
+  }
   std::vector<ServerLabel> labels;
   for (const ClusterServer& server : servers)
   {

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "configtool/AtomicFile.h"
+#include "configtool/FolderLock.h"
 #include "configtool/SettingsCheck.h"
 #include "settings/LoadErrors.h"
 #include "settings/SettingsLocation.h"
@@ -56,6 +57,10 @@ bool PutInPlace(const fs::path& server_dir, const std::string& bytes, bool& had_
   {
     std::error_code ignored;
     had_previous = fs::exists(fs::status(file, ignored));
+    if (had_previous)
+    {
+      WaitUntilReplaceable(file);
+    }
     StagedFile staged(file, bytes);
     if (had_previous)
     {
@@ -199,6 +204,95 @@ std::vector<ReloadResult> ReloadSome(const std::vector<std::size_t>& which,
   }
   return ReloadAll(targets, timeout);
 }
+std::vector<std::optional<fs::path>> FoldersOf(const std::vector<ClusterServer>& servers)
+{
+  std::vector<std::optional<fs::path>> folders;
+  for (const ClusterServer& server : servers)
+  {
+    folders.push_back(server.ServerDir);
+  }
+  return folders;
+}
+
+// What deploys killed half-way left beside the file and its kept copy.
+std::vector<std::string> RemoveLeftoversIn(const fs::path& server_dir)
+{
+  std::vector<std::string> faults = RemoveLeftovers(DeployedFile(server_dir));
+  for (std::string& fault : RemoveLeftovers(PreviousFile(server_dir)))
+  {
+    faults.push_back(std::move(fault));
+  }
+  return faults;
+}
+
+// Files are written one at a time, in the cluster's order; servers that
+// share one file through a link find it in place, and it is written once.
+// Returns the servers to reload; `writer` says whose write each loads.
+std::vector<std::size_t> WriteInTurn(const std::vector<ClusterServer>& servers,
+                                     const std::string& bytes, std::vector<DeployResult>& results,
+                                     std::vector<std::size_t>& writer)
+{
+  std::vector<std::size_t> to_reload;
+  for (std::size_t i = 0; i < servers.size(); ++i)
+  {
+    DeployResult& result = results[i];
+    if (result.Outcome != DeployOutcome::Reloaded)
+    {
+      continue; // skipped, or its folder could not be locked
+    }
+    const fs::path& folder = *servers[i].ServerDir;
+    const bool in_place = Holds(DeployedFile(folder), bytes);
+    if (!in_place && !PutInPlace(folder, bytes, result.HadPrevious, result.Error))
+    {
+      result.Outcome = DeployOutcome::NotDeployed;
+      continue;
+    }
+    writer[i] = in_place ? SharedWriter(i, servers, writer) : i;
+    to_reload.push_back(i);
+  }
+  return to_reload;
+}
+
+void TakeReloads(const std::vector<std::size_t>& reloaded, const std::vector<ReloadResult>& reloads,
+                 std::vector<DeployResult>& results)
+{
+  for (std::size_t k = 0; k < reloaded.size(); ++k)
+  {
+    DeployResult& result = results[reloaded[k]];
+    result.Reload = reloads[k];
+    switch (reloads[k].Outcome)
+    {
+    case ReloadOutcome::Reloaded:
+      result.Outcome = DeployOutcome::Reloaded;
+      break;
+    case ReloadOutcome::Refused:
+      result.Outcome = DeployOutcome::Refused;
+      break;
+    default:
+      result.Outcome = DeployOutcome::DeployedNotReloaded;
+      result.Error = reloads[k].Error;
+      break;
+    }
+  }
+}
+
+// Writes, reloads every server written at once, then puts back what was
+// refused and reloads those servers again.
+void WriteAndReload(const std::vector<ClusterServer>& servers,
+                    const std::vector<std::string>& passwords, const DeployRequest& request,
+                    std::vector<DeployResult>& results)
+{
+  std::vector<std::size_t> writer(servers.size(), NoWriter);
+  const std::vector<std::size_t> written = WriteInTurn(servers, request.Bytes, results, writer);
+  TakeReloads(written, ReloadSome(written, servers, passwords, request.Timeout), results);
+  const std::vector<std::size_t> rolled_back = PutBackRefused(written, writer, servers, results);
+  const std::vector<ReloadResult> again =
+      ReloadSome(rolled_back, servers, passwords, request.Timeout);
+  for (std::size_t k = 0; k < rolled_back.size(); ++k)
+  {
+    results[rolled_back[k]].AfterRollback = again[k];
+  }
+}
 } // namespace
 
 const char* OutcomeWord(DeployOutcome outcome)
@@ -270,71 +364,38 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
                                  const DeployRequest& request)
 {
   std::vector<DeployResult> results(servers.size());
-  std::vector<std::size_t> writer(servers.size(), NoWriter);
-  std::vector<std::size_t> to_reload;
+  std::optional<FolderLocks> locks;
+  if (!request.DryRun)
+  {
+    locks.emplace(FoldersOf(servers), LockKind::Exclusive,
+                  std::chrono::steady_clock::now() + request.LockTimeout);
+  }
   // Every server's changes are judged before anything is written.
   for (std::size_t i = 0; i < servers.size(); ++i)
   {
     results[i].Outcome = !servers[i].ServerDir ? DeployOutcome::Skipped
                          : request.DryRun      ? DeployOutcome::DryRun
                                                : DeployOutcome::Reloaded;
-    if (servers[i].ServerDir)
+    if (!servers[i].ServerDir)
     {
-      results[i].What = ChangesIn(*servers[i].ServerDir, request);
+      continue;
     }
+    if (locks && locks->NotLocked(i))
+    {
+      results[i].Outcome = DeployOutcome::NotDeployed;
+      results[i].Error = *locks->NotLocked(i);
+    }
+    else if (locks)
+    {
+      results[i].Leftovers = RemoveLeftoversIn(*servers[i].ServerDir);
+    }
+    results[i].What = ChangesIn(*servers[i].ServerDir, request);
   }
   if (request.DryRun)
   {
     return results;
   }
-  // Files are written one at a time, in the cluster's order; servers that
-  // share one file through a link find it in place, and it is written once.
-  for (std::size_t i = 0; i < servers.size(); ++i)
-  {
-    DeployResult& result = results[i];
-    if (result.Outcome == DeployOutcome::Skipped)
-    {
-      continue;
-    }
-    const fs::path& folder = *servers[i].ServerDir;
-    const bool in_place = Holds(DeployedFile(folder), request.Bytes);
-    if (!in_place && !PutInPlace(folder, request.Bytes, result.HadPrevious, result.Error))
-    {
-      result.Outcome = DeployOutcome::NotDeployed;
-      continue;
-    }
-    writer[i] = in_place ? SharedWriter(i, servers, writer) : i;
-    to_reload.push_back(i);
-  }
-
-  const std::vector<ReloadResult> reloads =
-      ReloadSome(to_reload, servers, passwords, request.Timeout);
-  for (std::size_t k = 0; k < to_reload.size(); ++k)
-  {
-    DeployResult& result = results[to_reload[k]];
-    result.Reload = reloads[k];
-    switch (reloads[k].Outcome)
-    {
-    case ReloadOutcome::Reloaded:
-      result.Outcome = DeployOutcome::Reloaded;
-      break;
-    case ReloadOutcome::Refused:
-      result.Outcome = DeployOutcome::Refused;
-      break;
-    default:
-      result.Outcome = DeployOutcome::DeployedNotReloaded;
-      result.Error = reloads[k].Error;
-      break;
-    }
-  }
-  const std::vector<std::size_t> rolled_back = PutBackRefused(to_reload, writer, servers, results);
-
-  const std::vector<ReloadResult> again =
-      ReloadSome(rolled_back, servers, passwords, request.Timeout);
-  for (std::size_t k = 0; k < rolled_back.size(); ++k)
-  {
-    results[rolled_back[k]].AfterRollback = again[k];
-  }
+  WriteAndReload(servers, passwords, request, results);
   return results;
 }
 } // namespace configtool

@@ -61,6 +61,9 @@ struct DeployResult
   std::string Error;                         // why it was not deployed or not rolled back
   std::string SharedWith;   // refused, but the file stays for these servers, which share it
   bool HadPrevious = false; // a file was in place before this deploy
+  // Temporary files a killed deploy left in the folder that could not be
+  // removed, and why.
+  std::vector<std::string> Leftovers;
 };
 
 struct DeployRequest
@@ -69,6 +72,7 @@ struct DeployRequest
   CorpseSettingsValues Settings;
   bool DryRun = false;
   std::chrono::milliseconds Timeout{5000};
+  std::chrono::milliseconds LockTimeout{30000}; // how long to wait for a folder another holds
 };
 
 // The settings file in a server folder, and the copy of the one it replaced.
@@ -78,11 +82,14 @@ std::filesystem::path PreviousFile(const std::filesystem::path& server_dir);
 // What putting the request's file in place would change in this folder.
 Changes ChangesIn(const std::filesystem::path& server_dir, const DeployRequest& request);
 
-// Deploys to each server with a folder: its changes, then the file put in
-// place atomically with the replaced one kept as config.json.previous, then
-// every server reloaded at once; a server that refuses gets its previous
-// file back and is reloaded again. `passwords` go with `servers`, one each
-// (empty for those without a folder, and in a dry run).
+// Deploys to each server with a folder: its folder locked, what a killed
+// deploy left there removed, its changes judged, then the file put in place
+// atomically with the replaced one kept as config.json.previous, then every
+// server reloaded at once; a server that refuses gets its previous file back
+// and is reloaded again, and only then are the folders let go. A folder
+// another deploy holds for longer than the request's LockTimeout is left as
+// it was. `passwords` go with `servers`, one each (empty for those without a
+// folder, and in a dry run).
 std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
                                  const std::vector<std::string>& passwords,
                                  const DeployRequest& request);

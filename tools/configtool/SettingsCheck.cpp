@@ -330,7 +330,6 @@ FileCheck CheckSettingsFile(const std::filesystem::path& path)
     return check;
   }
   check.Result = CheckSettingsText(bytes);
-  check.Bytes = std::move(bytes);
   return check;
 }
 

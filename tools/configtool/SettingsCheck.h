@@ -48,7 +48,6 @@ struct FileCheck
   // "Can't open config.json"); then Result holds nothing.
   std::optional<std::string> Unreadable;
   CheckResult Result;
-  std::string Bytes; // the file as it was read and checked
 };
 FileCheck CheckSettingsFile(const std::filesystem::path& path);
 

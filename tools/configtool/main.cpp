@@ -23,9 +23,9 @@ namespace fs = std::filesystem;
 constexpr const char* Usage =
     "usage: ashgrove-config check [FILE] [--server-dir DIR] [--strict] [--json]\n"
     "       ashgrove-config reload (--rcon HOST:PORT [--password-file FILE] | --cluster FILE\n"
-    "                              [--server NAME]...) [--timeout S] [--json]\n"
+    "                              [--server NAME]...) [--timeout S] [--lock-timeout S] [--json]\n"
     "       ashgrove-config deploy FILE --cluster FILE [--server NAME]... [--strict] [--dry-run]\n"
-    "                              [--timeout S] [--json]\n"
+    "                              [--timeout S] [--lock-timeout S] [--json]\n"
     "       ashgrove-config schema [--cluster]\n"
     "       ashgrove-config --version\n"
     "\n"
@@ -46,7 +46,10 @@ constexpr const char* Usage =
     "        serverDir prints what changes, puts FILE in place atomically (keeping the file\n"
     "        it replaces as config.json.previous) and reloads the server; a server that\n"
     "        refuses it gets its previous file back. --dry-run writes and sends nothing.\n"
-    "        Exit status as for reload.\n"
+    "        Each server's folder is locked while it is deployed to; a deploy (or, locking\n"
+    "        it shared, a reload of a cluster) waits at most --lock-timeout seconds (default\n"
+    "        30) for a folder another deploy holds. Exit status as for reload; 2 also when\n"
+    "        FILE changed while it was read.\n"
     "schema  prints the JSON Schema of the settings file, or with --cluster of the cluster\n"
     "        file.\n";
 

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace configtool
+{
+enum class LockKind
+{
+  Shared,    // reading what is in force: reloads
+  Exclusive, // changing it: deploys
+};
+
+// The lock file of the settings file a server reads below its folder:
+// beside the file where it lives, so that servers sharing one file through
+// links share one lock. It stays there between deploys: a lock file that
+// came and went could be locked by two at once.
+std::filesystem::path LockFileOf(const std::filesystem::path& server_dir);
+
+// Locks on the settings files of server folders, held until destroyed, and
+// freed by the system if the process dies first. Each file is locked once
+// however many servers share it, and all in the order of their canonical
+// paths, so that two processes locking clusters that overlap cannot wait on
+// each other for ever.
+class FolderLocks
+{
+public:
+  // Waits for each lock until `deadline`. A server without a folder needs
+  // no lock, nor one whose lock file cannot be made at all (no such folder,
+  // or one that cannot be written): nothing can be written there either.
+  FolderLocks(const std::vector<std::optional<std::filesystem::path>>& server_dirs, LockKind kind,
+              std::chrono::steady_clock::time_point deadline);
+  ~FolderLocks();
+  FolderLocks(const FolderLocks&) = delete;
+  FolderLocks& operator=(const FolderLocks&) = delete;
+
+  // Why server i's folder is not locked: another process holds it ("another
+  // deploy holds it (process N on HOST since T)") or its lock file will not
+  // do; none when it is locked or needs no lock.
+  [[nodiscard]] const std::optional<std::string>& NotLocked(std::size_t i) const
+  {
+    return not_locked_[i];
+  }
+
+private:
+  class LockFile;
+  // Locks the file, waiting until `deadline`; why not, if it cannot.
+  static std::optional<std::string> Take(LockFile& file, const std::filesystem::path& path,
+                                         LockKind kind,
+                                         std::chrono::steady_clock::time_point deadline);
+
+  std::vector<std::unique_ptr<LockFile>> held_;
+  std::vector<std::optional<std::string>> not_locked_;
+};
+} // namespace configtool
