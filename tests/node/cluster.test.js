@@ -10,9 +10,9 @@ import { createServer } from "node:net";
 import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, symlinkSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { dirname, join } from "node:path";
+import { ashgroveConfig, tool } from "./configtool.js";
 import { Server, configPath } from "./devserver.js";
 
-const tool = process.env.ASHGROVE_CONFIG;
 const oldConfig = readFileSync(new URL("../../config/config.json", import.meta.url), "utf-8");
 const newConfig = '{\n  "tamedDinosAffected": true,\n  "tamedCorpseDecayTime": 3600\n}\n';
 const broken = '{"tamedDinosAffected": tru}';
@@ -21,23 +21,6 @@ let root;
 const running = [];
 let silent;
 let port = {};
-
-// Runs ashgrove-config; resolves with its status, output and wall time.
-function ashgroveConfig(args, env = {}) {
-  return new Promise((resolve) => {
-    const inherited = { ...process.env };
-    delete inherited.ASHGROVE_RCON_PASSWORD;
-    const started = process.hrtime.bigint();
-    const child = spawn(tool, args, { env: { ...inherited, ...env } });
-    let stdout = "";
-    let stderr = "";
-    child.stdout.on("data", (chunk) => (stdout += chunk.toString()));
-    child.stderr.on("data", (chunk) => (stderr += chunk.toString()));
-    child.on("close", (code) =>
-      resolve({ code, stdout, stderr, ms: Number(process.hrtime.bigint() - started) / 1e6 }),
-    );
-  });
-}
 
 function folder(name, config = oldConfig) {
   const dir = join(root, name);
