@@ -1,9 +1,9 @@
-# Windows builds use Debian's spdlog, fmt, nlohmann json and Asio header-only.
+# Windows builds use Debian's spdlog, fmt, nlohmann json, Asio and CLI11 header-only.
 # Only their folders of the build machine's /usr/include are exposed to the
 # cross compiler, so none of its other (glibc) headers can slip in.
 set(ASHGROVE_CROSS_INCLUDE ${CMAKE_BINARY_DIR}/cross-include)
 file(MAKE_DIRECTORY ${ASHGROVE_CROSS_INCLUDE})
-foreach(library nlohmann spdlog fmt asio asio.hpp)
+foreach(library nlohmann spdlog fmt asio asio.hpp CLI)
   if(NOT EXISTS ${ASHGROVE_CROSS_INCLUDE}/${library})
     file(CREATE_LINK /usr/include/${library} ${ASHGROVE_CROSS_INCLUDE}/${library} SYMBOLIC)
   endif()
@@ -20,6 +20,9 @@ target_compile_definitions(ashgrove_spdlog INTERFACE FMT_HEADER_ONLY)
 add_library(ashgrove_fmt INTERFACE)
 target_include_directories(ashgrove_fmt SYSTEM INTERFACE ${ASHGROVE_CROSS_INCLUDE})
 target_compile_definitions(ashgrove_fmt INTERFACE FMT_HEADER_ONLY)
+
+add_library(ashgrove_cli11 INTERFACE)
+target_include_directories(ashgrove_cli11 SYSTEM INTERFACE ${ASHGROVE_CROSS_INCLUDE})
 
 find_package(Threads REQUIRED)
 target_link_libraries(ashgrove_spdlog INTERFACE Threads::Threads)

@@ -19,7 +19,11 @@ file(WRITE ${plugin}/config.json "${bom}{\"playersBodiesAffected\": true}")
 # Runs the tool in WORK, after RUN_PREFIX when it is set; OUT, ERR and
 # STATUS hold what it did.
 function(run)
-  execute_process(COMMAND ${RUN_PREFIX} ${EMULATOR} ${TOOL} ${ARGN}
+  set(input)
+  if(RUN_INPUT)
+    set(input INPUT_FILE ${RUN_INPUT})
+  endif()
+  execute_process(COMMAND ${RUN_PREFIX} ${EMULATOR} ${TOOL} ${ARGN} ${input}
     WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   string(REPLACE "\r\n" "\n" out "${out}")
   set(STATUS ${status} PARENT_SCOPE)
@@ -55,6 +59,23 @@ expect(2 "unknown option --fast" check good.json --fast)
 expect(2 "more than one file" check good.json typo.json)
 expect(2 "no command")
 expect(2 "unknown command" verify good.json)
+# A usage error is two lines: what is wrong, with a guess where one is
+# close, and where the help is.
+run(check --stritc good.json)
+string(REPLACE "\r\n" "\n" ERR "${ERR}")
+if(NOT STATUS EQUAL 2 OR NOT OUT STREQUAL "" OR NOT ERR STREQUAL
+   "ashgrove-config: unknown option --stritc; did you mean --strict?\nsee 'ashgrove-config check --help' for the usage\n")
+  fail("check --stritc: exit status ${STATUS}")
+endif()
+expect(2 "^ashgrove-config: unknown command chekc; did you mean check\\?\nsee 'ashgrove-config --help' for the usage\r?\n$"
+       chekc good.json)
+
+# A file on standard input, named <stdin>.
+set(RUN_INPUT ${WORK}/typo.json)
+expect(0 "<stdin>:2:3: warning: unknown key \"tamedDinoAffected\" is ignored" check -)
+set(RUN_INPUT ${WORK}/refused.json)
+expect(1 "\"file\": \"<stdin>\".*type must be boolean" check - --json)
+unset(RUN_INPUT)
 
 # The server's own place for the file, below a folder whose name is not
 # ASCII; the file starts with a byte-order mark.

@@ -1,112 +1,160 @@
 #include "configtool/Arguments.h"
 
-#include "configtool/Text.h"
-
 #include <algorithm>
 #include <charconv>
+#include <map>
+
+#include <CLI/CLI.hpp>
+
+#include "configtool/Text.h"
 
 namespace configtool
 {
 namespace
 {
-ParsedCommand Failed(std::string error)
-{
-  return {Command{}, std::move(error)};
-}
-
-enum class Takes
-{
-  Nothing,
-  Path,
-  Text,
-  Seconds,
-  Wait, // seconds, none at all included
-};
-
 struct Option
 {
   const char* Name;
-  Takes What;
-  const char* Needs; // what the value is, for the message when it is missing
+  const char* Value; // what it takes, for the message when it is missing; none for a flag
 };
 
-// What each command takes: its options, and how many files it names.
+// What each command takes.
 struct Shape
 {
+  const char* Name;
+  CommandKind Kind;
   std::vector<Option> Options;
-  std::size_t Files = 0;
+  bool TakesFile;
 };
 
-constexpr Option Strict{"--strict", Takes::Nothing, ""};
-constexpr Option Json{"--json", Takes::Nothing, ""};
-constexpr Option DryRun{"--dry-run", Takes::Nothing, ""};
-constexpr Option ServerDir{"--server-dir", Takes::Path, "a folder"};
-constexpr Option ClusterFile{"--cluster", Takes::Path, "a cluster file"};
-constexpr Option ClusterSchema{"--cluster", Takes::Nothing, ""};
-constexpr Option PasswordFile{"--password-file", Takes::Path, "a file"};
-constexpr Option Rcon{"--rcon", Takes::Text, "HOST:PORT"};
-constexpr Option Server{"--server", Takes::Text, "a server's name"};
-constexpr Option Timeout{"--timeout", Takes::Seconds, "seconds"};
-constexpr Option LockTimeout{"--lock-timeout", Takes::Wait, "seconds"};
-
-Shape ShapeOf(CommandKind kind)
+const std::vector<Shape>& Shapes()
 {
-  switch (kind)
-  {
-  case CommandKind::Check:
-    return {{ServerDir, Strict, Json}, 1};
-  case CommandKind::Schema:
-    return {{ClusterSchema}, 0};
-  case CommandKind::Reload:
-    return {{Rcon, PasswordFile, ClusterFile, Server, Timeout, LockTimeout, Json}, 0};
-  case CommandKind::Deploy:
-    return {{ClusterFile, Server, Timeout, LockTimeout, Strict, DryRun, Json}, 1};
-  case CommandKind::Help:
-  case CommandKind::Version:
-    break;
-  }
-  return {};
+  static const std::vector<Shape> shapes = {
+      {"check",
+       CommandKind::Check,
+       {{"--server-dir", "a folder"}, {"--strict", nullptr}, {"--json", nullptr}},
+       true},
+      {"schema", CommandKind::Schema, {{"--cluster", nullptr}}, false},
+      {"reload",
+       CommandKind::Reload,
+       {{"--rcon", "HOST:PORT"},
+        {"--password-file", "a file"},
+        {"--cluster", "a cluster file"},
+        {"--server", "a server's name"},
+        {"--timeout", "seconds"},
+        {"--lock-timeout", "seconds"},
+        {"--json", nullptr}},
+       false},
+      {"deploy",
+       CommandKind::Deploy,
+       {{"--cluster", "a cluster file"},
+        {"--server", "a server's name"},
+        {"--timeout", "seconds"},
+        {"--lock-timeout", "seconds"},
+        {"--strict", nullptr},
+        {"--dry-run", nullptr},
+        {"--json", nullptr}},
+       true},
+  };
+  return shapes;
 }
 
-std::optional<CommandKind> KindOf(const std::string& word)
+// What CLI11 found for one command: each option's values and each flag's
+// count, by name, and the words it did not know.
+struct Found
 {
-  if (word == "check")
-  {
-    return CommandKind::Check;
-  }
-  if (word == "schema")
-  {
-    return CommandKind::Schema;
-  }
-  if (word == "reload")
-  {
-    return CommandKind::Reload;
-  }
-  if (word == "deploy")
-  {
-    return CommandKind::Deploy;
-  }
-  if (word == "--help" || word == "-h" || word == "help")
-  {
-    return CommandKind::Help;
-  }
-  if (word == "--version" || word == "version")
-  {
-    return CommandKind::Version;
-  }
-  return std::nullopt;
-}
+  const Shape* Of = nullptr;
+  CLI::App* App = nullptr;
+  int Help = 0;
+  std::vector<std::string> Files;
+  std::map<std::string, std::vector<std::string>> Values;
+  std::map<std::string, int> Flags;
+};
 
-const Option* FindOption(const Shape& shape, const std::string& word)
+void Declare(CLI::App& app, Found& found)
 {
-  for (const Option& option : shape.Options)
+  app.set_help_flag();
+  app.allow_extras();
+  app.add_flag("-h,--help", found.Help);
+  if (found.Of == nullptr)
   {
-    if (word == option.Name)
+    return;
+  }
+  if (found.Of->TakesFile)
+  {
+    app.add_option("FILE", found.Files);
+  }
+  for (const Option& option : found.Of->Options)
+  {
+    if (option.Value == nullptr)
     {
-      return &option;
+      app.add_flag(option.Name, found.Flags[option.Name]);
+    }
+    else
+    {
+      // Every time it is given, one value.
+      app.add_option(option.Name, found.Values[option.Name])
+          ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+          ->expected(1)
+          ->allow_extra_args(false);
     }
   }
-  return nullptr;
+}
+
+std::vector<std::string> OptionNames(const Shape* shape)
+{
+  std::vector<std::string> names = {"--help"};
+  if (shape == nullptr)
+  {
+    names.emplace_back("--version");
+    return names;
+  }
+  for (const Option& option : shape->Options)
+  {
+    names.emplace_back(option.Name);
+  }
+  return names;
+}
+
+std::string WithSuggestion(std::string message, const std::string& word,
+                           const std::vector<std::string>& known)
+{
+  if (const auto nearest = Nearest(word, known))
+  {
+    message += "; did you mean " + *nearest + "?";
+  }
+  return message;
+}
+
+// A word nobody expected, where `shape` (none: before any command) was
+// being read.
+std::string Unexpected(const std::string& word, const Shape* shape)
+{
+  if (word.size() > 1 && word[0] == '-')
+  {
+    return WithSuggestion("unknown option " + word, word, OptionNames(shape));
+  }
+  if (shape != nullptr)
+  {
+    return "unexpected " + word;
+  }
+  std::vector<std::string> commands;
+  for (const Shape& known : Shapes())
+  {
+    commands.emplace_back(known.Name);
+  }
+  return WithSuggestion("unknown command " + word, word, commands);
+}
+
+// A word before the command, or after --version.
+std::string BeforeCommand(const std::string& word, const Shape* shape, bool version)
+{
+  const std::vector<std::string> options = OptionNames(shape);
+  if (shape != nullptr && std::find(options.begin(), options.end(), word) != options.end())
+  {
+    return word + " goes after the command: ashgrove-config " + shape->Name + " " + word;
+  }
+  return version ? "unexpected " + word : Unexpected(word, nullptr);
 }
 
 std::optional<double> ParseSeconds(const std::string& text, double least)
@@ -121,68 +169,81 @@ std::optional<double> ParseSeconds(const std::string& text, double least)
   return seconds;
 }
 
-// Stores an option's value; an error in words when it cannot.
-std::optional<std::string> Store(Command& command, const Option& option,
-                                 const std::filesystem::path& value)
+std::optional<std::string> TakeSeconds(const std::string& name, const std::string& text,
+                                       Command& command)
 {
-  const std::string name = option.Name;
-  const auto once = [&](auto& slot) -> std::optional<std::string>
-  {
-    if (slot)
-    {
-      return name + " given twice";
-    }
-    slot = value;
-    return std::nullopt;
-  };
-  if (name == "--server-dir")
-  {
-    return once(command.ServerDir);
-  }
-  if (name == "--cluster")
-  {
-    return once(command.Cluster);
-  }
-  if (name == "--password-file")
-  {
-    return once(command.PasswordFile);
-  }
-  if (name == "--rcon")
-  {
-    if (command.Rcon)
-    {
-      return name + " given twice";
-    }
-    command.Rcon = Utf8(value);
-    return std::nullopt;
-  }
-  if (name == "--server")
-  {
-    command.Servers.push_back(Utf8(value));
-    return std::nullopt;
-  }
-  const bool wait = option.What == Takes::Wait;
-  const auto seconds = ParseSeconds(Utf8(value), wait ? 0.0 : 0.01);
+  const bool lock = name == "--lock-timeout";
+  const auto seconds = ParseSeconds(text, lock ? 0.0 : 0.01);
   if (!seconds)
   {
-    return name + " takes seconds, from " + (wait ? "0" : "0.01") + " to 3600, not '" +
-           Utf8(value) + "'";
+    return name + " takes seconds, from " + (lock ? "0" : "0.01") + " to 3600, not '" + text + "'";
   }
-  (wait ? command.LockTimeoutSeconds : command.TimeoutSeconds) = *seconds;
+  (lock ? command.LockTimeoutSeconds : command.TimeoutSeconds) = *seconds;
+  command.WaitOptions.push_back(name);
+  command.WaitOptions.push_back(text);
   return std::nullopt;
 }
 
-std::optional<std::string> SetFlag(Command& command, const std::string& name)
+// Puts one option's value where the command keeps it.
+std::optional<std::string> Take(const std::string& name, const std::string& value, Command& command)
 {
-  bool& flag = name == "--strict"    ? command.Strict
-               : name == "--json"    ? command.Json
-               : name == "--dry-run" ? command.DryRun
-                                     : command.ClusterSchema;
-  if (flag)
+  if (name == "--timeout" || name == "--lock-timeout")
   {
-    return name + " given twice";
+    return TakeSeconds(name, value, command);
   }
-  flag = true;
+  if (name == "--server")
+  {
+    command.Servers.push_back(value);
+  }
+  else if (name == "--rcon")
+  {
+    command.Rcon = value;
+  }
+  else
+  {
+    (name == "--server-dir"      ? command.ServerDir
+     : name == "--password-file" ? command.PasswordFile
+                                 : command.Cluster) = PathFromUtf8(value);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> TakeAll(const Found& found, Command& command)
+{
+  for (const auto& [name, count] : found.Flags)
+  {
+    if (count > 1)
+    {
+      return name + " given twice";
+    }
+    bool& flag = name == "--strict"    ? command.Strict
+                 : name == "--json"    ? command.Json
+                 : name == "--dry-run" ? command.DryRun
+                                       : command.ClusterSchema;
+    flag = count == 1;
+  }
+  for (const auto& [name, values] : found.Values)
+  {
+    if (values.size() > 1 && name != "--server")
+    {
+      return name + " given twice";
+    }
+    for (const std::string& value : values)
+    {
+      if (auto error = Take(name, value, command))
+      {
+        return error;
+      }
+    }
+  }
+  if (found.Files.size() > 1)
+  {
+    return "more than one file: " + found.Files[0] + " and " + found.Files[1];
+  }
+  if (!found.Files.empty())
+  {
+    command.File = PathFromUtf8(found.Files.front());
+  }
   return std::nullopt;
 }
 
@@ -228,87 +289,121 @@ std::optional<std::string> Consistent(const Command& command)
   return std::nullopt;
 }
 
-ParsedCommand ParseOptions(CommandKind kind, const std::vector<std::filesystem::path>& arguments)
+// "--server: 1 required TEXT missing": the option's name, and what it takes.
+std::string MissingValue(const CLI::ParseError& error, const Shape* shape)
 {
-  Command command;
-  command.Kind = kind;
-  const Shape shape = ShapeOf(kind);
-  std::vector<std::filesystem::path> files;
-  std::vector<std::string> seen;
-  for (std::size_t i = 1; i < arguments.size(); ++i)
+  const std::string what = error.what();
+  const std::string name = what.substr(0, what.find(':'));
+  if (shape != nullptr)
   {
-    const std::string word = Utf8(arguments[i]);
-    if (word == "--help" || word == "-h")
+    for (const Option& option : shape->Options)
     {
-      // Help asked for after a command is help, whatever else is there.
-      return {Command{}, std::nullopt};
-    }
-    const Option* option = FindOption(shape, word);
-    if (option != nullptr && option->What == Takes::Nothing)
-    {
-      if (auto error = SetFlag(command, word))
+      if (name == option.Name && option.Value != nullptr)
       {
-        return Failed(*error);
+        return name + " needs " + option.Value;
       }
-    }
-    else if (option != nullptr)
-    {
-      const bool seconds = option->What == Takes::Seconds || option->What == Takes::Wait;
-      if (seconds && std::find(seen.begin(), seen.end(), word) != seen.end())
-      {
-        return Failed(word + " given twice");
-      }
-      seen.push_back(word);
-      if (i + 1 >= arguments.size())
-      {
-        return Failed(word + " needs " + option->Needs);
-      }
-      if (auto error = Store(command, *option, arguments[++i]))
-      {
-        return Failed(*error);
-      }
-    }
-    else if (word.rfind("--", 0) == 0 && word.size() > 2)
-    {
-      return Failed(shape.Options.empty() ? "unexpected " + word : "unknown option " + word);
-    }
-    else if (files.size() < shape.Files)
-    {
-      files.push_back(arguments[i]);
-    }
-    else if (shape.Files == 0)
-    {
-      return Failed("unexpected " + word);
-    }
-    else
-    {
-      return Failed("more than one file: " + Utf8(files.back()) + " and " + word);
     }
   }
-  if (!files.empty())
+  return what;
+}
+
+ParsedCommand Failed(std::string error, const Shape* shape)
+{
+  return {Command{}, std::move(error),
+          std::string("ashgrove-config ") +
+              (shape != nullptr ? shape->Name + std::string(" ") : "") + "--help"};
+}
+
+// The command CLI11 found, and what it took; or the error in words.
+ParsedCommand Interpret(const CLI::App& app, const std::vector<Found>& found, int version)
+{
+  const Found* chosen = nullptr;
+  for (std::size_t i = 1; i < found.size(); ++i)
   {
-    command.File = files.front();
+    chosen = found[i].App->parsed() ? &found[i] : chosen;
   }
-  if (auto error = Consistent(command))
+  const Shape* shape = chosen != nullptr ? chosen->Of : nullptr;
+  if (found[0].Help > 0 || (chosen != nullptr && chosen->Help > 0))
   {
-    return Failed(*error);
+    return {};
   }
-  return {command, std::nullopt};
+  const std::vector<std::string> extras = app.remaining();
+  if (!extras.empty())
+  {
+    return Failed(BeforeCommand(extras.front(), shape, version > 0), shape);
+  }
+  if (chosen != nullptr && !chosen->App->remaining().empty())
+  {
+    return Failed(Unexpected(chosen->App->remaining().front(), shape), shape);
+  }
+  if (version > 0 && chosen != nullptr)
+  {
+    return Failed("unexpected " + chosen->App->get_name(), nullptr);
+  }
+  if (version > 0 || (chosen != nullptr && chosen->Of == nullptr))
+  {
+    ParsedCommand parsed;
+    parsed.Value.Kind = chosen != nullptr && std::string(chosen->App->get_name()) == "help"
+                            ? CommandKind::Help
+                            : CommandKind::Version;
+    return parsed;
+  }
+  if (chosen == nullptr)
+  {
+    return Failed("no command", nullptr);
+  }
+  ParsedCommand parsed;
+  parsed.Value.Kind = shape->Kind;
+  if (auto error = TakeAll(*chosen, parsed.Value))
+  {
+    return Failed(*error, shape);
+  }
+  if (auto error = Consistent(parsed.Value))
+  {
+    return Failed(*error, shape);
+  }
+  return parsed;
 }
 } // namespace
 
-ParsedCommand ParseCommand(const std::vector<std::filesystem::path>& arguments)
+ParsedCommand ParseCommand(const std::vector<std::string>& arguments)
 {
-  if (arguments.empty())
+  CLI::App app{"ashgrove-config"};
+  // One for the program itself, then one for each command; "help" and
+  // "version" are words for the options.
+  std::vector<Found> found(Shapes().size() + 3);
+  found[0].App = &app;
+  Declare(app, found[0]);
+  int version = 0;
+  app.add_flag("--version", version);
+  std::size_t i = 1;
+  for (const Shape& shape : Shapes())
   {
-    return Failed("no command");
+    found[i].Of = &shape;
+    found[i].App = app.add_subcommand(shape.Name);
+    Declare(*found[i].App, found[i]);
+    ++i;
   }
-  const std::string word = Utf8(arguments[0]);
-  const std::optional<CommandKind> kind = KindOf(word);
-  if (!kind)
+  for (const char* word : {"help", "version"})
   {
-    return Failed("unknown command " + word);
+    found[i].App = app.add_subcommand(word);
+    Declare(*found[i].App, found[i]);
+    ++i;
   }
-  return ParseOptions(*kind, arguments);
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try
+  {
+    app.parse(reversed);
+  }
+  catch (const CLI::ParseError& error)
+  {
+    const Shape* shape = nullptr;
+    for (const Found& command : found)
+    {
+      shape = command.App->parsed() && command.Of != nullptr ? command.Of : shape;
+    }
+    return Failed(MissingValue(error, shape), shape);
+  }
+  return Interpret(app, found, version);
 }
 } // namespace configtool

@@ -20,7 +20,7 @@ enum class CommandKind
 struct Command
 {
   CommandKind Kind = CommandKind::Help;
-  std::optional<std::filesystem::path> File; // check and deploy: the settings file
+  std::optional<std::filesystem::path> File; // check and deploy: the settings file; "-" for stdin
   std::optional<std::filesystem::path> ServerDir;
   bool Strict = false;
   bool Json = false;
@@ -32,15 +32,19 @@ struct Command
   double TimeoutSeconds = 5.0;
   double LockTimeoutSeconds = 30.0; // how long to wait for a folder another deploy holds
   bool DryRun = false;
+  // The waiting options as they were given, for a reload command to suggest
+  // that waits as this one did.
+  std::vector<std::string> WaitOptions;
 };
 
 struct ParsedCommand
 {
   Command Value;
   std::optional<std::string> Error; // what is wrong with the command line, in words
+  std::string HelpCommand;          // where the help is, for the error's second line
 };
 
-// The words after the program's name. Paths stay paths of the system's own
-// kind, so that names in any language reach the file functions intact.
-ParsedCommand ParseCommand(const std::vector<std::filesystem::path>& arguments);
+// The words after the program's name, as UTF-8 (on Windows, converted from
+// the system's wide text, so that paths in any language come through).
+ParsedCommand ParseCommand(const std::vector<std::string>& arguments);
 } // namespace configtool

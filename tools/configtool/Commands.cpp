@@ -141,8 +141,9 @@ fs::path FileToCheck(const Command& command)
 int RunCheck(const Command& command, std::ostream& out, std::ostream& errors)
 {
   const fs::path path = FileToCheck(command);
-  const std::string shown = Utf8(path);
-  const FileCheck check = CheckSettingsFile(path);
+  const bool piped = path == "-";
+  const std::string shown = piped ? "<stdin>" : Utf8(path);
+  const FileCheck check = piped ? ReadStandardInput().Check : CheckSettingsFile(path);
   if (check.Unreadable)
   {
     const std::string message = "cannot read " + shown + ": " + *check.Unreadable +

@@ -26,36 +26,6 @@ namespace
 {
 // Editors put this key in to find the file's schema; the server ignores it.
 
-std::string Lowered(std::string_view text)
-{
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
-
-// Edits (insertions, deletions, substitutions) between two short words.
-std::size_t EditDistance(std::string_view a, std::string_view b)
-{
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j)
-  {
-    row[j] = j;
-  }
-  for (std::size_t i = 1; i <= a.size(); ++i)
-  {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j)
-    {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
 // Whole seconds as the reader cuts them; beyond 2^53 the file is refused
 // for its range anyway and only the sign matters.
 long long WholeSeconds(double value)
@@ -246,23 +216,12 @@ Refusal Refused(const std::exception& error, std::string kind, const std::string
 
 std::optional<std::string> NearestKey(std::string_view name)
 {
-  const std::string lowered = Lowered(name);
-  const Setting* best = nullptr;
-  std::size_t best_distance = 4; // more edits than this is another word
+  std::vector<std::string> keys;
   for (const Setting& setting : SettingsTable)
   {
-    const std::size_t distance = EditDistance(lowered, Lowered(setting.Key));
-    if (distance < best_distance)
-    {
-      best = &setting;
-      best_distance = distance;
-    }
+    keys.emplace_back(setting.Key);
   }
-  if (best == nullptr)
-  {
-    return std::nullopt;
-  }
-  return std::string(best->Key);
+  return Nearest(name, keys);
 }
 
 CheckResult CheckSettingsText(const std::string& bytes)

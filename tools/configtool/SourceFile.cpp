@@ -9,7 +9,11 @@
 #include "settings/ConfigFile.h"
 #include "settings/LoadErrors.h"
 
+#include <cstdio>
+
 #if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -225,6 +229,12 @@ FileCheck Refusing(std::string text, const char* kind)
   return check;
 }
 
+std::string TooLarge(std::uintmax_t size)
+{
+  return std::string(TooLargeStart) + std::to_string(size) + std::string(TooLargeMiddle) +
+         std::to_string(ConfigFileLimit) + std::string(TooLargeEnd);
+}
+
 [[noreturn]] void Changed(const fs::path& path)
 {
   throw ChangedWhileRead(Utf8(path) +
@@ -293,11 +303,7 @@ SourceFile ReadSourceFile(const fs::path& path)
   LetSettle(file, *before, path);
   if (before->Size() > ConfigFileLimit)
   {
-    return {{},
-            Refusing(std::string(TooLargeStart) + std::to_string(before->Size()) +
-                         std::string(TooLargeMiddle) + std::to_string(ConfigFileLimit) +
-                         std::string(TooLargeEnd),
-                     "size")};
+    return {{}, Refusing(TooLarge(before->Size()), "size")};
   }
   SourceFile source;
   if (!file.Read(source.Bytes, static_cast<std::size_t>(ConfigFileLimit) + 1))
@@ -308,6 +314,37 @@ SourceFile ReadSourceFile(const fs::path& path)
   if (file.Now() != before || !at_path || !at_path->SameFile(*before))
   {
     Changed(path);
+  }
+  source.Check.Result = CheckSettingsText(AsServerReads(source.Bytes));
+  return source;
+}
+
+SourceFile ReadStandardInput()
+{
+#if defined(_WIN32)
+  // The bytes as they come, as a file's would be: line ends are the
+  // server's reader's to translate.
+  _setmode(_fileno(stdin), _O_BINARY);
+#endif
+  SourceFile source;
+  std::uintmax_t size = 0;
+  char chunk[8192];
+  for (std::size_t got = 0; (got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0;)
+  {
+    size += got;
+    if (source.Bytes.size() <= ConfigFileLimit)
+    {
+      source.Bytes.append(chunk, got);
+    }
+  }
+  if (std::ferror(stdin) != 0)
+  {
+    source.Check.Unreadable = "standard input cannot be read";
+    return source;
+  }
+  if (size > ConfigFileLimit)
+  {
+    return {{}, Refusing(TooLarge(size), "size")};
   }
   source.Check.Result = CheckSettingsText(AsServerReads(source.Bytes));
   return source;

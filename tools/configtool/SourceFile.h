@@ -32,6 +32,9 @@ struct SourceFile
 // would say of the same bytes.
 SourceFile ReadSourceFile(const std::filesystem::path& path);
 
+// The same for a file given on standard input, read to its end.
+SourceFile ReadStandardInput();
+
 // The bytes as the server's own file functions give them: on Windows, a
 // file read in text mode has each CR LF as LF and ends at a Ctrl-Z; on
 // other systems, the bytes as they are.

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace configtool
 {
@@ -28,4 +29,9 @@ std::string Quote(std::string_view text);
 // nothing for a regular file.
 std::optional<std::string> NoFileReason(const std::filesystem::file_status& status,
                                         const std::error_code& error);
+
+// The candidate a mistyped word was probably meant to be, if one is close:
+// the same but for case, or a few letters apart.
+std::optional<std::string> Nearest(std::string_view word,
+                                   const std::vector<std::string>& candidates);
 } // namespace configtool

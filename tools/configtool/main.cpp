@@ -11,6 +11,7 @@
 #include "configtool/Arguments.h"
 #include "configtool/Commands.h"
 #include "configtool/Report.h"
+#include "configtool/Text.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -53,12 +54,13 @@ constexpr const char* Usage =
     "schema  prints the JSON Schema of the settings file, or with --cluster of the cluster\n"
     "        file.\n";
 
-int Run(const std::vector<fs::path>& arguments)
+int Run(const std::vector<std::string>& arguments)
 {
   const configtool::ParsedCommand parsed = configtool::ParseCommand(arguments);
   if (parsed.Error)
   {
-    std::cerr << "ashgrove-config: " << *parsed.Error << "\n\n" << Usage;
+    std::cerr << "ashgrove-config: " << *parsed.Error << "\nsee '" << parsed.HelpCommand
+              << "' for the usage\n";
     return configtool::UsageOrUnreadable;
   }
   const configtool::Command& command = parsed.Value;
@@ -82,17 +84,18 @@ int Run(const std::vector<fs::path>& arguments)
   return configtool::RunCheck(command, std::cout, std::cerr);
 }
 
-// The command line as the system holds it: on Windows, wide text, so that
-// names in any language reach the file functions intact.
-std::vector<fs::path> CommandLineArguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv)
+// The command line as UTF-8: on Windows, from the system's wide text, so
+// that names in any language reach the file functions intact.
+std::vector<std::string> CommandLineArguments([[maybe_unused]] int argc,
+                                              [[maybe_unused]] char** argv)
 {
-  std::vector<fs::path> arguments;
+  std::vector<std::string> arguments;
 #if defined(_WIN32)
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
   for (int i = 1; wide != nullptr && i < count; ++i)
   {
-    arguments.emplace_back(wide[i]);
+    arguments.push_back(configtool::Utf8(fs::path(wide[i])));
   }
   LocalFree(wide);
 #else

@@ -224,8 +224,10 @@ TEST(ConfigToolArguments, ReloadAndDeployTakeWhatTheyNeed)
   const ArgumentCase cases[] = {
       {{"reload", "--rcon", "h:1", "--password-file", "p", "--timeout", "0.5", "--json"}, ""},
       {{"reload", "--cluster", "c.json", "--server", "a", "--server", "b"}, ""},
-      {{"deploy", "f.json", "--cluster", "c.json", "--dry-run", "--strict"}, ""},
+      {{"deploy", "f.json", "--cluster", "c.json", "--dry-run", "--strict", "--lock-timeout", "0"},
+       ""},
       {{"schema", "--cluster"}, ""},
+      {{"check", "-"}, ""},
       {{"--version"}, ""},
       {{"reload"}, "reload needs --rcon HOST:PORT or --cluster FILE"},
       {{"reload", "--rcon", "h:1", "--cluster", "c"}, "give either --rcon or --cluster, not both"},
@@ -234,29 +236,40 @@ TEST(ConfigToolArguments, ReloadAndDeployTakeWhatTheyNeed)
       {{"reload", "--rcon", "h:1", "--server", "a"}, "--server goes with --cluster"},
       {{"reload", "--cluster", "c", "--timeout", "0"},
        "--timeout takes seconds, from 0.01 to 3600, not '0'"},
+      {{"deploy", "f", "--cluster", "c", "--lock-timeout", "soon"},
+       "--lock-timeout takes seconds, from 0 to 3600, not 'soon'"},
       {{"reload", "--cluster", "c", "--timeout", "1", "--timeout", "2"}, "--timeout given twice"},
+      {{"check", "--strict", "--strict"}, "--strict given twice"},
       {{"reload", "--cluster"}, "--cluster needs a cluster file"},
       {{"reload", "--cluster", "c", "extra"}, "unexpected extra"},
       {{"deploy", "--cluster", "c"}, "deploy needs the settings file to deploy"},
       {{"deploy", "f", "g", "--cluster", "c"}, "more than one file: f and g"},
       {{"deploy", "f"}, "deploy needs --cluster FILE"},
       {{"check", "--dry-run"}, "unknown option --dry-run"},
+      {{"check", "--stritc"}, "unknown option --stritc; did you mean --strict?"},
+      {{"chekc", "f"}, "unknown command chekc; did you mean check?"},
+      {{"deploy", "f", "--clustr", "c"}, "unknown option --clustr; did you mean --cluster?"},
+      {{"--json", "check"}, "--json goes after the command: ashgrove-config check --json"},
       {{"--version", "now"}, "unexpected now"},
+      {{}, "no command"},
   };
   for (const ArgumentCase& c : cases)
   {
-    std::vector<fs::path> words(c.Words.begin(), c.Words.end());
-    const configtool::ParsedCommand parsed = configtool::ParseCommand(words);
-    EXPECT_EQ(parsed.Error.value_or(""), c.Error) << c.Words[0] << " " << c.Words.size();
+    const configtool::ParsedCommand parsed = configtool::ParseCommand(c.Words);
+    EXPECT_EQ(parsed.Error.value_or(""), c.Error) << testing::PrintToString(c.Words);
   }
-  // Help after a command, even an unfinished one, is help; a value stays a value.
+  // Help after a command, even an unfinished one, is help, and an error
+  // says where the command's help is; a value stays a value.
   EXPECT_EQ(configtool::ParseCommand({"deploy", "--help"}).Value.Kind,
             configtool::CommandKind::Help);
+  EXPECT_EQ(configtool::ParseCommand({"deploy", "--stritc"}).HelpCommand,
+            "ashgrove-config deploy --help");
   EXPECT_EQ(configtool::ParseCommand({"reload", "--rcon", "-h"}).Value.Rcon, "-h");
   const auto reload = configtool::ParseCommand(
       {"reload", "--cluster", "c.json", "--server", "b", "--server", "a", "--timeout", "1.5"});
   EXPECT_EQ(reload.Value.Servers, (std::vector<std::string>{"b", "a"}));
   EXPECT_EQ(reload.Value.TimeoutSeconds, 1.5);
+  EXPECT_EQ(reload.Value.WaitOptions, (std::vector<std::string>{"--timeout", "1.5"}));
 }
 
 // What a server answers decides the outcome: the plugin's own texts only.
