@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -45,8 +46,10 @@ std::string AsReceived(const Packet& packet, bool with_body)
 class Exchange : public std::enable_shared_from_this<Exchange>
 {
 public:
-  Exchange(asio::io_context& io, ServerAddress address, std::string password, std::string command,
-           std::chrono::milliseconds timeout, std::function<void(ExchangeResult)> done)
+  // Without a command, the exchange ends once the login is accepted.
+  Exchange(asio::io_context& io, ServerAddress address, std::string password,
+           std::optional<std::string> command, std::chrono::milliseconds timeout,
+           std::function<void(ExchangeResult)> done)
       : resolver_(io), socket_(io), timer_(io), address_(std::move(address)),
         password_(std::move(password)), command_(std::move(command)), timeout_(timeout),
         done_(std::move(done)), started_(Clock::now()), joiner_(CommandId, MarkerId)
@@ -198,9 +201,14 @@ private:
       case AuthAnswer::Pending:
         return;
       case AuthAnswer::Accepted:
+        if (!command_)
+        {
+          Finish(ExchangeOutcome::Answered, {}, {});
+          return;
+        }
         step_ = Step::AwaitingReply;
         Deadline("no complete answer within " + Seconds(timeout_));
-        Send(CommandRequest(CommandId, command_, MarkerId));
+        Send(CommandRequest(CommandId, *command_, MarkerId));
         return;
       case AuthAnswer::Refused:
         Finish(ExchangeOutcome::AuthFailed, {}, "wrong password");
@@ -250,7 +258,7 @@ private:
   asio::steady_timer timer_;
   ServerAddress address_;
   std::string password_;
-  std::string command_;
+  std::optional<std::string> command_;
   std::chrono::milliseconds timeout_;
   std::function<void(ExchangeResult)> done_;
   Clock::time_point started_;
@@ -268,6 +276,14 @@ void SendCommand(asio::io_context& io, ServerAddress address, std::string passwo
 {
   std::make_shared<Exchange>(io, std::move(address), std::move(password), std::move(command),
                              timeout, std::move(done))
+      ->Start();
+}
+
+void LogIn(asio::io_context& io, ServerAddress address, std::string password,
+           std::chrono::milliseconds timeout, std::function<void(ExchangeResult)> done)
+{
+  std::make_shared<Exchange>(io, std::move(address), std::move(password), std::nullopt, timeout,
+                             std::move(done))
       ->Start();
 }
 } // namespace rcon

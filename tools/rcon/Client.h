@@ -43,4 +43,9 @@ struct ExchangeResult
 void SendCommand(asio::io_context& io, ServerAddress address, std::string password,
                  std::string command, std::chrono::milliseconds timeout,
                  std::function<void(ExchangeResult)> done);
+
+// Only logs in, to learn whether the server answers and takes the password:
+// Answered, with no reply, once it has.
+void LogIn(asio::io_context& io, ServerAddress address, std::string password,
+           std::chrono::milliseconds timeout, std::function<void(ExchangeResult)> done);
 } // namespace rcon
