@@ -10,6 +10,7 @@
 #include <map>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include "configtool/JsonIndex.h"
 #include "configtool/Schema.h"
@@ -75,57 +76,75 @@ class Faults
 public:
   Faults(const std::string& bytes, std::string shown) : bytes_(bytes), shown_(std::move(shown)) {}
 
-  [[nodiscard]] std::string Place(std::size_t at) const { return Placed(PositionOf(bytes_, at)); }
+  [[nodiscard]] FilePlace Place(std::size_t at) const { return Placed(PositionOf(bytes_, at)); }
 
   void Add(std::size_t at, const std::string& message)
   {
-    list_.emplace(at, Place(at) + ": error: " + message);
+    list_.emplace(at, ClusterProblem{Place(at), message});
   }
 
   // A fault found once the parser had read `count` bytes.
   void AddAfterReading(std::size_t count, const std::string& message)
   {
-    list_.emplace(count, Placed(PositionAfterReading(bytes_, count)) + ": error: " + message);
+    list_.emplace(count, ClusterProblem{Placed(PositionAfterReading(bytes_, count)), message});
   }
 
   [[nodiscard]] bool Any() const { return !list_.empty(); }
 
-  [[noreturn]] void Throw() const
+  [[nodiscard]] std::vector<ClusterProblem> InFileOrder() const
   {
-    std::string text;
-    for (const auto& [at, line] : list_)
+    std::vector<ClusterProblem> problems;
+    for (const auto& [at, problem] : list_)
     {
-      text += (text.empty() ? "" : "\n") + line;
+      problems.push_back(problem);
     }
-    throw ClusterError(text);
+    return problems;
   }
 
+  [[noreturn]] void Throw() const { throw ClusterError(InFileOrder()); }
+
 private:
-  [[nodiscard]] std::string Placed(TextPosition position) const
+  [[nodiscard]] FilePlace Placed(TextPosition position) const
   {
-    return fmt::format("{}:{}:{}", shown_, position.Line, position.Column);
+    return {shown_, static_cast<int>(position.Line), static_cast<int>(position.Column)};
   }
 
   const std::string& bytes_;
   std::string shown_;
-  std::multimap<std::size_t, std::string> list_;
+  std::multimap<std::size_t, ClusterProblem> list_;
 };
 
-// Checks the members of one object against the keys it may have.
-template <class Known>
+// Checks the members of one object against the keys it may have; `taken`
+// says whether a key not among them was dealt with already.
+template <class Taken>
 void CheckKeys(const json& object, const std::string& path, const JsonIndex& index, Faults& faults,
-               Known known)
+               const std::vector<std::string>& known, Taken taken)
 {
   for (const auto& [key, value] : object.items())
   {
     static_cast<void>(value);
     const JsonIndex::Spot* spot = index.Find(MemberPath(path, key));
-    if (spot == nullptr || known(key))
+    if (spot == nullptr || std::find(known.begin(), known.end(), key) != known.end() || taken(key))
     {
       continue;
     }
-    faults.Add(spot->KeyAt.value_or(spot->ValueAt), fmt::format("unknown key {}", Quote(key)));
+    std::string message = "unknown key " + Quote(key);
+    if (const auto nearest = Nearest(key, known))
+    {
+      message += "; did you mean " + Quote(*nearest) + "?";
+    }
+    faults.Add(spot->KeyAt.value_or(spot->ValueAt), message);
   }
+}
+
+std::vector<std::string> ServerKeys()
+{
+  std::vector<std::string> keys;
+  for (const ServerField& field : ServerFields)
+  {
+    keys.emplace_back(field.Key);
+  }
+  return keys;
 }
 
 class ServerReader
@@ -146,17 +165,16 @@ public:
       faults_.Add(at, "a server is an object: {\"name\": ..., \"rcon\": ..., ...}");
       return std::nullopt;
     }
-    CheckKeys(server_, path_, index_, faults_,
+    CheckKeys(server_, path_, index_, faults_, ServerKeys(),
               [&](const std::string& key)
               {
-                if (key == "password")
+                if (key != "password")
                 {
-                  faults_.Add(KeyAt(key), "a password is never written in the cluster file: give "
-                                          "\"passwordFile\" or \"passwordEnv\"");
-                  return true;
+                  return false;
                 }
-                return std::any_of(ServerFields.begin(), ServerFields.end(),
-                                   [&](const ServerField& field) { return key == field.Key; });
+                faults_.Add(KeyAt(key), "a password is never written in the cluster file: give "
+                                        "\"passwordFile\" or \"passwordEnv\"");
+                return true;
               });
     ClusterServer result;
     const auto name = Text("name", at);
@@ -211,6 +229,7 @@ public:
     if (server_dir)
     {
       result.ServerDir = folder_ / PathFromUtf8(*server_dir);
+      result.ServerDirAt = faults_.Place(ValueAt("serverDir"));
     }
     if (!name || !rcon)
     {
@@ -277,7 +296,7 @@ void CheckNamesAreUnique(const std::vector<ClusterServer>& servers,
     if (!fresh)
     {
       faults.Add(at, fmt::format("the name {} is given to another server too, at {}",
-                                 Quote(servers[i].Name), faults.Place(earlier->second)));
+                                 Quote(servers[i].Name), PlaceText(faults.Place(earlier->second))));
     }
   }
 }
@@ -302,13 +321,12 @@ ordered_json ServerSchema()
           {"additionalProperties", false},
           {"oneOf", {{{"required", {"passwordFile"}}}, {{"required", {"passwordEnv"}}}}}};
 }
-} // namespace
-
-Cluster ReadClusterText(const std::string& bytes, const fs::path& path)
+// Reads what can be read; the faults found on the way go to `faults`, and
+// only those that leave nothing to read are thrown.
+Cluster ReadInto(const std::string& bytes, const fs::path& path, Faults& faults)
 {
   Cluster cluster;
   cluster.Shown = Utf8(path);
-  Faults faults(bytes, cluster.Shown);
   // Nothing is looked up below a server's own fields: /servers/N/KEY.
   JsonIndex index(3);
   json document;
@@ -336,8 +354,8 @@ Cluster ReadClusterText(const std::string& bytes, const fs::path& path)
     faults.Add(root_at, "a cluster file holds one object: {\"servers\": [...]}");
     faults.Throw();
   }
-  CheckKeys(document, "", index, faults,
-            [](const std::string& key) { return key == ServersKey || key == SchemaKey; });
+  CheckKeys(document, "", index, faults, {ServersKey, std::string(SchemaKey)},
+            [](const std::string&) { return false; });
   if (const auto schema = document.find(SchemaKey);
       schema != document.end() && !schema->is_string())
   {
@@ -366,14 +384,10 @@ Cluster ReadClusterText(const std::string& bytes, const fs::path& path)
     }
   }
   CheckNamesAreUnique(cluster.Servers, paths, index, faults);
-  if (faults.Any())
-  {
-    faults.Throw();
-  }
   return cluster;
 }
 
-Cluster ReadClusterFile(const fs::path& path)
+std::string ReadClusterBytes(const fs::path& path)
 {
   const auto unreadable = [&](const std::string& why)
   { return ClusterError(fmt::format("cannot read the cluster file {}: {}", Utf8(path), why)); };
@@ -394,7 +408,59 @@ Cluster ReadClusterFile(const fs::path& path)
   {
     throw unreadable(std::strerror(errno));
   }
-  return ReadClusterText(bytes, path);
+  return bytes;
+}
+
+std::string JoinedText(const std::vector<ClusterProblem>& problems)
+{
+  std::string text;
+  for (const ClusterProblem& problem : problems)
+  {
+    text += (text.empty() ? "" : "\n") + ProblemText(problem);
+  }
+  return text;
+}
+} // namespace
+
+std::string PlaceText(const FilePlace& place)
+{
+  return fmt::format("{}:{}:{}", place.File, place.Line, place.Column);
+}
+
+std::string ProblemText(const ClusterProblem& problem)
+{
+  return problem.At ? PlaceText(*problem.At) + ": error: " + problem.Message : problem.Message;
+}
+
+ClusterError::ClusterError(std::vector<ClusterProblem> problems)
+    : std::runtime_error(JoinedText(problems)), problems_(std::move(problems))
+{
+}
+
+Cluster ReadClusterText(const std::string& bytes, const fs::path& path)
+{
+  Faults faults(bytes, Utf8(path));
+  Cluster cluster = ReadInto(bytes, path, faults);
+  if (faults.Any())
+  {
+    faults.Throw();
+  }
+  return cluster;
+}
+
+Cluster ReadClusterFile(const fs::path& path)
+{
+  return ReadClusterText(ReadClusterBytes(path), path);
+}
+
+ClusterReading ReadClusterAsFarAsItGoes(const fs::path& path)
+{
+  const std::string bytes = ReadClusterBytes(path);
+  Faults faults(bytes, Utf8(path));
+  ClusterReading reading;
+  reading.Value = ReadInto(bytes, path, faults);
+  reading.Problems = faults.InFileOrder();
+  return reading;
 }
 
 std::vector<ClusterServer> SelectServers(const Cluster& cluster,
@@ -404,13 +470,29 @@ std::vector<ClusterServer> SelectServers(const Cluster& cluster,
   {
     return cluster.Servers;
   }
+  std::vector<std::string> known;
+  for (const ClusterServer& server : cluster.Servers)
+  {
+    known.push_back(server.Name);
+  }
+  std::vector<ClusterProblem> problems;
   for (const std::string& name : names)
   {
-    if (std::none_of(cluster.Servers.begin(), cluster.Servers.end(),
-                     [&](const ClusterServer& server) { return server.Name == name; }))
+    if (std::find(known.begin(), known.end(), name) != known.end())
     {
-      throw ClusterError(fmt::format("{} has no server named {}", cluster.Shown, Quote(name)));
+      continue;
     }
+    std::string message = fmt::format("{} has no server named {}", cluster.Shown, Quote(name));
+    if (const auto nearest = Nearest(name, known))
+    {
+      message += "; did you mean " + Quote(*nearest) + "?";
+    }
+    problems.push_back(
+        {std::nullopt, fmt::format("{} (its servers: {})", message, fmt::join(known, ", "))});
+  }
+  if (!problems.empty())
+  {
+    throw ClusterError(problems);
   }
   std::vector<ClusterServer> selected;
   for (const ClusterServer& server : cluster.Servers)
@@ -441,9 +523,68 @@ std::string ServerPassword(const ClusterServer& server)
   }
   catch (const rcon::PasswordError& error)
   {
-    throw ClusterError(fmt::format("{}: error: {} (the password of {})", server.PasswordSourceAt,
-                                   error.what(), Quote(server.Name)));
+    throw ClusterError({{server.PasswordSourceAt, fmt::format("{} (the password of {})",
+                                                              error.what(), Quote(server.Name))}});
   }
+}
+
+ClusterSelection SelectFromClusterFile(const fs::path& path, const std::vector<std::string>& names,
+                                       bool (*needs_password)(const ClusterServer&))
+{
+  ClusterReading reading = ReadClusterAsFarAsItGoes(path);
+  ClusterSelection selection{std::move(reading.Value), {}, {}};
+  std::vector<ClusterProblem> problems = std::move(reading.Problems);
+  const auto take = [&problems](const ClusterError& error)
+  { problems.insert(problems.end(), error.Problems().begin(), error.Problems().end()); };
+  try
+  {
+    selection.Servers = SelectServers(selection.File, names);
+  }
+  catch (const ClusterError& error)
+  {
+    take(error);
+  }
+  for (const ClusterServer& server : selection.Servers)
+  {
+    selection.Passwords.emplace_back();
+    try
+    {
+      // A server without a source is a problem of the file's already.
+      if (needs_password(server) && (server.PasswordFile || server.PasswordEnv))
+      {
+        selection.Passwords.back() = ServerPassword(server);
+      }
+    }
+    catch (const ClusterError& error)
+    {
+      take(error);
+    }
+  }
+  if (!problems.empty())
+  {
+    // In the file's order, then those about the file as a whole.
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const ClusterProblem& a, const ClusterProblem& b)
+                     {
+                       const auto key = [](const ClusterProblem& p) {
+                         return p.At ? std::pair(p.At->Line, p.At->Column) : std::pair(1 << 30, 0);
+                       };
+                       return key(a) < key(b);
+                     });
+    throw ClusterError(std::move(problems));
+  }
+  return selection;
+}
+
+std::string PasswordSourceText(const ClusterServer& server)
+{
+  const std::string at = PlaceText(server.PasswordSourceAt);
+  if (server.PasswordFile)
+  {
+    return "the password in " + Utf8(*server.PasswordFile) + " (passwordFile at " + at + ")";
+  }
+  return "the password in the variable " + server.PasswordEnv.value_or("") + " (passwordEnv at " +
+         at + ")";
 }
 
 ordered_json ClusterSchema()

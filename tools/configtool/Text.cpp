@@ -103,8 +103,9 @@ std::optional<std::string> Nearest(std::string_view word,
   std::size_t best_distance = 4; // more edits than this is another word
   for (const std::string& candidate : candidates)
   {
+    // A word mostly changed is another word, not a slip.
     const std::size_t distance = EditDistance(lowered, Lowered(candidate));
-    if (distance < best_distance)
+    if (distance < best_distance && distance <= word.size() / 2)
     {
       best = &candidate;
       best_distance = distance;
