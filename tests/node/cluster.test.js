@@ -7,7 +7,7 @@ import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
 import { createServer } from "node:net";
-import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, symlinkSync, writeFileSync } from "node:fs";
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, symlinkSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { dirname, join } from "node:path";
 import { ashgroveConfig, tool } from "./configtool.js";
@@ -112,6 +112,20 @@ function servers() {
 
 const env = { SCORCHED_PASSWORD: "scorched secret" };
 
+// Where a server's field stands in a cluster file written by cluster():
+// LINE:COLUMN of its value (or of its key), as the tool places it.
+function placeIn(file, name, key, { ofKey = false } = {}) {
+  const lines = readFileSync(file, "utf-8").split("\n");
+  const start = lines.findIndex((text) => text.includes(`"name": "${name}"`));
+  for (let i = start; i < lines.length; i += 1) {
+    const column = lines[i].indexOf(`"${key}": `);
+    if (column >= 0) {
+      return `${i + 1}:${column + 1 + (ofKey ? 0 : key.length + 4)}`;
+    }
+  }
+  throw new Error(`no ${key} for ${name} in ${file}`);
+}
+
 function line(stdout, name) {
   const found = stdout.split("\n").find((text) => text.startsWith(`${name} `));
   assert.ok(found, `no line for ${name} in:\n${stdout}`);
@@ -126,14 +140,20 @@ test("reload: every server at once, a line each, the worst outcome's status", as
   assert.match(line(out, "island"), /^island 127\.0\.0\.1:\d+ reloaded in \d+ ms$/);
   assert.match(line(out, "scorched"), /^scorched 127\.0\.0\.1:\d+ reloaded in \d+ ms$/);
   assert.match(line(out, "center"), /^center 127\.0\.0\.1:\d+ unreachable Connection refused$/);
-  assert.match(line(out, "ragnarok"), /^ragnarok 127\.0\.0\.1:\d+ auth-failed wrong password$/);
+  assert.equal(
+    line(out, "ragnarok").replace(/:\d+ /, ":PORT "),
+    `ragnarok 127.0.0.1:PORT auth-failed wrong password; check the password in ${join(root, "passwords", "ragnarok")} (passwordFile at ${file}:${placeIn(file, "ragnarok", "passwordFile")})`,
+  );
   assert.match(line(out, "valguero"), /^valguero 127\.0\.0\.1:\d+ timed-out no answer to the login within 1 s$/);
   assert.match(line(out, "genesis"), /^genesis 127\.0\.0\.1:\d+ reloaded in \d+ ms$/);
   assert.match(
     line(out, "fjordur"),
     /^fjordur 127\.0\.0\.1:\d+ refused \[json\.exception\.parse_error\.101\] parse error at line 1, column 27: .*$/,
   );
-  assert.match(line(out, "hermit"), /^hermit 127\.0\.0\.1:\d+ unexpected answered "Unknown command: Ashgrove\.Reload"$/);
+  assert.match(
+    line(out, "hermit"),
+    /^hermit 127\.0\.0\.1:\d+ unexpected answered "Unknown command: Ashgrove\.Reload"; is the plugin loaded on this server\?$/,
+  );
   assert.match(out, /^8 servers in \d+\.\d\d s: 3 reloaded, 1 refused, 1 unreachable, 1 auth-failed, 1 timed-out, 1 unexpected$/m);
   // The silent server costs its timeout, once: all are contacted at once.
   assert.ok(result.ms < 3000, `took ${result.ms} ms`);
@@ -225,6 +245,7 @@ test("deploy: checked, put in place atomically, reloaded, rolled back where refu
   await new Promise((resolve) => setTimeout(resolve, 200));
   const result = await ashgroveConfig(["deploy", update, "--cluster", file, "--timeout", "1"], env);
   const seen = await reader.stop();
+  assert.doesNotMatch(result.stdout + result.stderr, /\x1b|\r/, "a pipe gets no colours and no status line");
   const out = result.stdout;
   assert.equal(result.code, 3, out + result.stderr);
 
@@ -233,19 +254,26 @@ test("deploy: checked, put in place atomically, reloaded, rolled back where refu
   assert.match(out, /\n {4}tamedDinosAffected {4}false \u2192 true\n {4}tamedCorpseDecayTime {2}1800 \u2192 3600\n/);
   assert.match(line(out, "scorched"), /^scorched 127\.0\.0\.1:\d+ reloaded in \d+ ms$/);
   assert.match(out, /\n {4}unchanged: the same bytes are in place\n/);
-  const finish = `ashgrove-config reload --cluster ${file} --server`;
+  // The command that finishes the job waits as this one was told to.
+  const finish = `ashgrove-config reload --cluster ${file} --timeout 1 --server`;
   for (const [name, why] of [
-    ["center", "Connection refused"],
-    ["ragnarok", "wrong password"],
-    ["valguero", "no answer to the login within 1 s"],
+    ["center", "Connection refused; "],
+    ["ragnarok", `wrong password; check the password in ${join(root, "passwords", "ragnarok")} (passwordFile at ${file}:${placeIn(file, "ragnarok", "passwordFile")}); then, `],
+    ["valguero", "no answer to the login within 1 s; "],
   ]) {
-    assert.equal(line(out, name).replace(/:\d+ /, ":PORT "), `${name} 127.0.0.1:PORT deployed-not-reloaded ${why}; to reload it: ${finish} ${name}`);
+    assert.equal(line(out, name).replace(/:\d+ /, ":PORT "), `${name} 127.0.0.1:PORT deployed-not-reloaded ${why}to reload it: ${finish} ${name}`);
   }
-  assert.match(line(out, "genesis"), /^genesis 127\.0\.0\.1:\d+ not-deployed cannot create .*genesis\/ArkApi\/Plugins\/Ashgrove\/config\.json\.ashgrove-.*: Not a directory$/);
+  // The folder and where the cluster file sets it; never a temporary file.
+  assert.equal(
+    line(out, "genesis").replace(/:\d+ /, ":PORT "),
+    `genesis 127.0.0.1:PORT not-deployed cannot create a file in ${join(root, "genesis", "ArkApi", "Plugins", "Ashgrove")}: Not a directory (its serverDir is set at ${file}:${placeIn(file, "genesis", "serverDir")})`,
+  );
   assert.match(
     line(out, "fjordur"),
-    /^fjordur 127\.0\.0\.1:\d+ rolled-back \[json\.exception\.parse_error\.101\] .*; the previous file is back, and reloading it again: refused \[json\.exception.*$/,
+    /^fjordur 127\.0\.0\.1:\d+ rolled-back \[json\.exception\.parse_error\.101\] .*; the previous file is back, but the server refuses it too: \[json\.exception.*$/,
   );
+  // What a rolled-back server was to get is not in force.
+  assert.match(out, /^fjordur .*\n {4}not in force:\n {4}tamedDinosAffected {4}false \u2192 true\n/m);
   assert.match(line(out, "hermit"), /^hermit 127\.0\.0\.1:\d+ skipped no serverDir in the cluster file$/);
   assert.match(out, /^8 servers in \d+\.\d\d s: 2 reloaded, 1 rolled-back, 3 deployed-not-reloaded, 1 not-deployed, 1 skipped$/m);
 
@@ -275,34 +303,137 @@ test("deploy: checked, put in place atomically, reloaded, rolled back where refu
   assert.ok(seen[watched[0]][newConfig] > 0, "island's new file was never read");
 });
 
-test("deploy --dry-run shows the changes and writes and sends nothing", async () => {
+// A dry run tells, server by server, the outcome and status the deploy then
+// gives; only a server's refusal of the file itself cannot be foreseen.
+test("deploy --dry-run predicts what the deploy then does, and writes and reloads nothing", async () => {
   for (const name of ["island", "fjordur"]) {
     writeFileSync(configPath(join(root, name)), oldConfig);
   }
-  const file = cluster("dry.json", servers());
+  const file = cluster("dry.json", [
+    ...servers(),
+    { name: "nowhere", rcon: `127.0.0.1:${port.island}`, passwordFile: password("island", "island secret"), serverDir: "no-such-folder" },
+  ]);
   const update = join(root, "new.json");
   writeFileSync(update, newConfig);
-  const result = await ashgroveConfig(["deploy", update, "--cluster", file, "--dry-run", "--json"], env);
-  assert.equal(result.code, 0, result.stdout + result.stderr);
-  const report = JSON.parse(result.stdout);
-  assert.equal(report.check.outcome, "loads");
-  const island = report.servers.find((server) => server.name === "island");
-  assert.equal(island.outcome, "dry-run");
+  const args = ["deploy", update, "--cluster", file, "--timeout", "1"];
+  const dry = await ashgroveConfig([...args, "--dry-run"], env);
+  const dryJson = JSON.parse((await ashgroveConfig([...args, "--dry-run", "--json"], env)).stdout);
+  assert.equal(dry.code, 3, dry.stdout + dry.stderr);
+  assert.equal(dryJson.status, 3);
+  assert.match(dry.stdout, /^a dry run: .*new\.json would go to .*dry\.json; nothing is written or reloaded:$/m);
+  assert.match(line(dry.stdout, "island"), /^island 127\.0\.0\.1:\d+ dry-run the folder takes the file and the server its password; nothing written or reloaded$/);
+  assert.match(line(dry.stdout, "ragnarok"), /^ragnarok 127\.0\.0\.1:\d+ deployed-not-reloaded wrong password; check the password in .*; the file would be put in place and not reloaded$/);
+  assert.equal(
+    line(dry.stdout, "nowhere").replace(/:\d+ /, ":PORT "),
+    `nowhere 127.0.0.1:PORT not-deployed cannot create a file in ${join(root, "no-such-folder", "ArkApi", "Plugins", "Ashgrove")}: No such file or directory (its serverDir is set at ${file}:${placeIn(file, "nowhere", "serverDir")})`,
+  );
+  const island = dryJson.servers.find((server) => server.name === "island");
   assert.deepEqual(island.changes.settings, [
     { key: "tamedDinosAffected", old: false, new: true },
     { key: "tamedCorpseDecayTime", old: 1800, new: 3600 },
   ]);
+  // Nothing written, nothing left, nothing made.
   assert.equal(readFileSync(configPath(join(root, "island")), "utf-8"), oldConfig);
+  assert.deepEqual(readdirSync(dirname(configPath(join(root, "island")))).filter((name) => name.includes(".ashgrove-")), []);
+  assert.ok(!existsSync(join(root, "no-such-folder")));
+
+  const real = JSON.parse((await ashgroveConfig([...args, "--json"], env)).stdout);
+  assert.equal(real.status, dryJson.status);
+  // Only where a new file stays was one written: not where the same bytes
+  // were in place, nor where the previous file went back.
+  assert.deepEqual(
+    real.servers.filter((server) => server.written).map((server) => server.name),
+    ["island"],
+  );
+  assert.ok(dryJson.servers.every((server) => server.written === false));
+  for (const [i, predicted] of dryJson.servers.entries()) {
+    const done = real.servers[i];
+    const expected = { "dry-run": "reloaded" }[predicted.outcome] ?? predicted.outcome;
+    if (predicted.name === "fjordur") {
+      assert.equal(done.outcome, "rolled-back");
+      continue;
+    }
+    assert.equal(done.outcome, expected, predicted.name);
+    if (predicted.outcome !== "dry-run") {
+      assert.equal(done.error, predicted.error, predicted.name);
+    }
+  }
+});
+
+// Every problem of a cluster file in one pass: its structure and the
+// password sources it names, each with its place, and a guess for a
+// misspelt key or server name.
+test("a cluster file's problems come in one pass, with guesses, and as objects in JSON", async () => {
+  const list = servers();
+  const { serverDir, ...island } = list[0];
+  list[0] = { ...island, serverdir: serverDir };
+  const file = cluster("problems.json", list);
+  const update = join(root, "new.json");
+  const text = await ashgroveConfig(["deploy", update, "--cluster", file]);
+  assert.equal(text.code, 2);
+  assert.equal(text.stdout, "");
+  assert.equal(
+    text.stderr,
+    `ashgrove-config: ${file}:${placeIn(file, "island", "serverdir", { ofKey: true })}: error: unknown key "serverdir"; did you mean "serverDir"?\n` +
+      `${file}:${placeIn(file, "scorched", "passwordEnv")}: error: the environment variable SCORCHED_PASSWORD is not set (the password of "scorched")\n`,
+  );
+  const json = await ashgroveConfig(["deploy", update, "--cluster", file, "--json"]);
+  assert.equal(json.code, 2);
+  const report = JSON.parse(json.stdout);
+  assert.equal(report.status, 2);
+  assert.deepEqual(
+    report.errors.map(({ file: at, message }) => [at, message]),
+    [
+      [file, 'unknown key "serverdir"; did you mean "serverDir"?'],
+      [file, 'the environment variable SCORCHED_PASSWORD is not set (the password of "scorched")'],
+    ],
+  );
+  assert.ok(report.errors.every(({ line: row, column }) => row > 0 && column > 0));
+
+  const misspelt = await ashgroveConfig(["reload", "--cluster", cluster("names.json", servers()), "--server", "islnd"], env);
+  assert.equal(misspelt.code, 2);
+  assert.match(
+    misspelt.stderr,
+    /has no server named "islnd"; did you mean "island"\? \(its servers: island, scorched, center, ragnarok, valguero, genesis, fjordur, hermit\)\n$/,
+  );
+});
+
+// The tool under a pseudo-terminal: a status line while servers are still
+// awaited, rewritten in place and erased before the report; outcome words
+// in colour, unless NO_COLOR is set.
+test("on a terminal: a status line while servers are awaited, and coloured outcomes", async () => {
+  const file = cluster("terminal.json", servers());
+  const quoted = (word) => `'${word.replace(/'/g, "'\\''")}'`;
+  const command = [tool, "reload", "--cluster", file, "--server", "island", "--server", "valguero", "--timeout", "1"]
+    .map(quoted)
+    .join(" ");
+  const onTerminal = (extra) =>
+    new Promise((resolve) => {
+      const child = spawn("script", ["-qefc", command, "/dev/null"], { env: { ...process.env, ...extra, TERM: "xterm" } });
+      let out = "";
+      child.stdout.on("data", (chunk) => (out += chunk.toString()));
+      child.on("close", (code) => resolve({ code, out }));
+    });
+  const coloured = await onTerminal({});
+  assert.equal(coloured.code, 3, coloured.out);
+  assert.match(coloured.out, /\r\x1b\[Kreloading: waiting for 1 of 2 \(valguero\) 0\.\d s/);
+  // Erased before the report, which starts at the line's beginning.
+  assert.match(coloured.out, /\r\x1b\[Kisland +127\.0\.0\.1:\d+ +\x1b\[32mreloaded\x1b\[0m +in \d+ ms\r\n/);
+  assert.match(coloured.out, /valguero +127\.0\.0\.1:\d+ +\x1b\[33mtimed-out\x1b\[0m +no answer to the login within 1 s/);
+  const plain = await onTerminal({ NO_COLOR: "1" });
+  assert.doesNotMatch(plain.out, /\x1b\[3\dm/);
+  assert.match(plain.out, /island +127\.0\.0\.1:\d+ +reloaded +in \d+ ms/);
 });
 
 test("deploy refuses to deploy a file the server would refuse", async () => {
   const file = cluster("refused.json", servers());
   const update = join(root, "bad-settings.json");
   writeFileSync(update, '{"wildDinosAffected": "yes"}');
+  const before = readFileSync(configPath(join(root, "island")), "utf-8");
   const result = await ashgroveConfig(["deploy", update, "--cluster", file], env);
   assert.equal(result.code, 1);
   assert.match(result.stdout, /bad-settings\.json is deployed nowhere: the server would refuse it/);
-  assert.equal(readFileSync(configPath(join(root, "island")), "utf-8"), oldConfig);
+  assert.equal(readFileSync(configPath(join(root, "island")), "utf-8"), before);
 });
 
 // Servers that share one file through a link: it goes back only when every

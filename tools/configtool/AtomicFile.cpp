@@ -59,7 +59,8 @@ void WriteFlushed(const fs::path& path, std::string_view bytes)
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
   {
-    Fail("cannot create", path);
+    throw FolderError(static_cast<int>(GetLastError()), std::system_category(),
+                      "cannot create a file in " + Utf8(path.parent_path()));
   }
   DWORD written = 0;
   const bool ok =
@@ -127,7 +128,8 @@ void WriteFlushed(const fs::path& path, std::string_view bytes)
   const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (file < 0)
   {
-    Fail("cannot create", path);
+    throw FolderError(errno, std::generic_category(),
+                      "cannot create a file in " + Utf8(path.parent_path()));
   }
   std::size_t written = 0;
   while (written < bytes.size())

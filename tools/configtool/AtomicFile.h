@@ -3,10 +3,19 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace configtool
 {
+// A folder that takes no new file: missing, not a folder, or not writable.
+// The message names the folder, never the temporary file.
+class FolderError : public std::system_error
+{
+public:
+  using std::system_error::system_error;
+};
+
 // New bytes for a file, written beside it and flushed to disk, waiting to
 // replace it: Commit renames them over the file, so that a reader sees the
 // old file or the new one whole, never a part (on Windows by a replace that

@@ -6,6 +6,7 @@
 #include <asio/io_context.hpp>
 
 #include "commands/ReloadTexts.h"
+#include "configtool/Terminal.h"
 #include "configtool/Text.h"
 #include "settings/LoadErrors.h"
 
@@ -66,12 +67,56 @@ ReloadResult Classify(const rcon::ExchangeResult& exchange)
   return result;
 }
 
+namespace
+{
+ReloadResult Exchanged(const ReloadTarget& target, const ReloadOptions& options)
+{
+  ReloadResult result;
+  const auto done = [&result, &options](const rcon::ExchangeResult& exchange)
+  {
+    result = Classify(exchange);
+    if (options.LoginOnly && exchange.Outcome == rcon::ExchangeOutcome::Answered)
+    {
+      result = {ReloadOutcome::Reloaded, "", "", exchange.Elapsed};
+    }
+  };
+  try
+  {
+    asio::io_context io;
+    if (options.LoginOnly)
+    {
+      rcon::LogIn(io, target.Address, target.Password, options.Timeout, done);
+    }
+    else
+    {
+      rcon::SendCommand(io, target.Address, target.Password, ReloadCommandName, options.Timeout,
+                        done);
+    }
+    io.run();
+  }
+  catch (const std::exception& error)
+  {
+    result = {ReloadOutcome::Unexpected, "", error.what(), {}};
+  }
+  return result;
+}
+} // namespace
+
 // Each server on a thread of its own: the system looks host names up one at
 // a time for each io_context, and a slow name must not hold up the others.
 std::vector<ReloadResult> ReloadAll(const std::vector<ReloadTarget>& targets,
-                                    std::chrono::milliseconds timeout)
+                                    const ReloadOptions& options)
 {
   std::vector<ReloadResult> results(targets.size());
+  if (options.Shown != nullptr)
+  {
+    std::vector<std::string> names;
+    for (const ReloadTarget& target : targets)
+    {
+      names.push_back(target.Name);
+    }
+    options.Shown->Await(options.LoginOnly ? "logging in" : "reloading", std::move(names));
+  }
   std::vector<std::thread> threads;
   threads.reserve(targets.size());
   for (std::size_t i = 0; i < targets.size(); ++i)
@@ -79,19 +124,12 @@ std::vector<ReloadResult> ReloadAll(const std::vector<ReloadTarget>& targets,
     try
     {
       threads.emplace_back(
-          [&target = targets[i], &result = results[i], timeout]
+          [&target = targets[i], &result = results[i], &options, i]
           {
-            try
+            result = Exchanged(target, options);
+            if (options.Shown != nullptr)
             {
-              asio::io_context io;
-              rcon::SendCommand(io, target.Address, target.Password, ReloadCommandName, timeout,
-                                [&result](const rcon::ExchangeResult& exchange)
-                                { result = Classify(exchange); });
-              io.run();
-            }
-            catch (const std::exception& error)
-            {
-              result = {ReloadOutcome::Unexpected, "", error.what(), {}};
+              options.Shown->Done(i);
             }
           });
     }
@@ -110,6 +148,10 @@ std::vector<ReloadResult> ReloadAll(const std::vector<ReloadTarget>& targets,
   for (std::thread& thread : threads)
   {
     thread.join();
+  }
+  if (options.Shown != nullptr)
+  {
+    options.Shown->Clear();
   }
   return results;
 }

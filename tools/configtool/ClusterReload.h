@@ -36,12 +36,24 @@ ReloadResult Classify(const rcon::ExchangeResult& exchange);
 
 struct ReloadTarget
 {
+  std::string Name;
   rcon::ServerAddress Address;
   std::string Password;
+};
+
+class Progress;
+
+struct ReloadOptions
+{
+  std::chrono::milliseconds Timeout{5000}; // for each step of each exchange
+  Progress* Shown = nullptr;               // told as each server is done
+  // Only log in, to learn whether each server answers and takes its
+  // password: Reloaded then says it does, and nothing is reloaded.
+  bool LoginOnly = false;
 };
 
 // Sends Ashgrove.Reload to every server at once, so that all of them take
 // about as long as the slowest; the results come in the targets' order.
 std::vector<ReloadResult> ReloadAll(const std::vector<ReloadTarget>& targets,
-                                    std::chrono::milliseconds timeout);
+                                    const ReloadOptions& options);
 } // namespace configtool

@@ -45,7 +45,48 @@ std::string ReloadDetail(const ReloadResult& result)
   return result.Error;
 }
 
-std::string Table(const std::vector<Row>& rows)
+// What would help where a reload could not happen; nothing where trying
+// again is all there is to do.
+std::string NextStep(const ReloadResult& result, const ServerLabel& server)
+{
+  if (result.Outcome == ReloadOutcome::AuthFailed && !server.PasswordSource.empty())
+  {
+    return "check " + server.PasswordSource;
+  }
+  if (result.Outcome == ReloadOutcome::Unexpected && result.Reply.rfind("Unknown command", 0) == 0)
+  {
+    return "is the plugin loaded on this server?";
+  }
+  return "";
+}
+
+std::string WithNextStep(const std::string& detail, const std::string& next)
+{
+  return next.empty() ? detail : detail + "; " + next;
+}
+
+// Outcome words on a terminal: green went well, red failed, yellow needs a
+// look, cyan a dry run's.
+std::string Coloured(const std::string& word)
+{
+  const char* colour = "33";
+  if (word == "reloaded")
+  {
+    colour = "32";
+  }
+  else if (word == "refused" || word == "rolled-back" || word == "not-deployed" ||
+           word == "unreachable" || word == "auth-failed")
+  {
+    colour = "31";
+  }
+  else if (word == "dry-run")
+  {
+    colour = "36";
+  }
+  return fmt::format("\x1b[{}m{}\x1b[0m", colour, word);
+}
+
+std::string Table(const std::vector<Row>& rows, bool colour)
 {
   // A lone server named by its address shows it once.
   const bool names =
@@ -67,8 +108,10 @@ std::string Table(const std::vector<Row>& rows)
     {
       line += fmt::format("{:<{}}  ", row.Name, name_width);
     }
-    line += fmt::format("{:<{}}  {:<{}}  {}", row.Address, address_width, row.Outcome,
-                        outcome_width, Printable(row.Detail));
+    const std::string padding(outcome_width - row.Outcome.size(), ' ');
+    line +=
+        fmt::format("{:<{}}  {}{}  {}", row.Address, address_width,
+                    colour ? Coloured(row.Outcome) : row.Outcome, padding, Printable(row.Detail));
     line.erase(line.find_last_not_of(' ') + 1);
     out += line + "\n";
     for (const std::string& note : row.Notes)
@@ -109,7 +152,14 @@ template <class Outcome> std::vector<std::string> AllWords(Outcome last)
   return words;
 }
 
-std::vector<std::string> ChangeNotes(const Changes& changes)
+// Whether a deploy that ended so left the new settings in force.
+bool InForce(DeployOutcome outcome)
+{
+  return outcome != DeployOutcome::RolledBack && outcome != DeployOutcome::Refused &&
+         outcome != DeployOutcome::NotDeployed;
+}
+
+std::vector<std::string> ChangeNotes(const Changes& changes, DeployOutcome outcome)
 {
   if (changes.SameBytes)
   {
@@ -133,6 +183,10 @@ std::vector<std::string> ChangeNotes(const Changes& changes)
   {
     width = std::max(width, change.Key.size());
   }
+  if (!changes.Settings.empty() && !InForce(outcome))
+  {
+    notes.emplace_back("not in force:");
+  }
   for (const SettingChange& change : changes.Settings)
   {
     notes.push_back(change.Old.empty() ? fmt::format("{:<{}}  {}", change.Key, width, change.New)
@@ -148,8 +202,34 @@ std::string SharedFileText(const std::string& names)
   return "it is shared with " + names + ", which did not refuse it";
 }
 
+// How a rollback went: the file put back (or the new one removed, when there
+// was none), and the server's answer to reloading again.
+std::string RollbackDetail(const DeployResult& result)
+{
+  const bool reloaded =
+      result.AfterRollback && result.AfterRollback->Outcome == ReloadOutcome::Reloaded;
+  std::string detail =
+      result.Reload->Reply + (result.HadPrevious ? "; the previous file is back"
+                                                 : "; the new file is removed again, as there "
+                                                   "was none before");
+  if (reloaded || !result.AfterRollback)
+  {
+    return detail + (reloaded ? " and reloaded" : "");
+  }
+  const ReloadResult& again = *result.AfterRollback;
+  if (again.Outcome == ReloadOutcome::Refused)
+  {
+    return detail +
+           (result.HadPrevious ? ", but the server refuses it too: "
+                               : ", but the server refuses to do without it: ") +
+           again.Reply;
+  }
+  return fmt::format("{}, but reloading again: {} {}", detail, OutcomeWord(again.Outcome),
+                     ReloadDetail(again));
+}
+
 std::string DeployDetail(const DeployResult& result, const std::string& finish,
-                         const std::string& name)
+                         const ServerLabel& server)
 {
   switch (result.Outcome)
   {
@@ -167,32 +247,27 @@ std::string DeployDetail(const DeployResult& result, const std::string& finish,
                 : "; the previous file could not be put back, so the refused one is in place: " +
                       result.Error);
   case DeployOutcome::RolledBack:
-  {
-    std::string detail =
-        result.Reload->Reply + (result.HadPrevious
-                                    ? "; the previous file is back"
-                                    : "; there was no file before: the new one is removed again");
-    if (result.AfterRollback && result.AfterRollback->Outcome == ReloadOutcome::Reloaded)
-    {
-      return detail + " and reloaded";
-    }
-    if (result.AfterRollback)
-    {
-      detail +=
-          fmt::format(", and reloading it again: {} {}", OutcomeWord(result.AfterRollback->Outcome),
-                      ReloadDetail(*result.AfterRollback));
-    }
-    return detail;
-  }
+    return RollbackDetail(result);
   case DeployOutcome::DeployedNotReloaded:
-    return fmt::format("{}; to reload it: {}", ReloadDetail(*result.Reload),
-                       FinishCommand(finish, name));
+  {
+    const std::string next = NextStep(*result.Reload, server);
+    if (result.Predicted)
+    {
+      return WithNextStep(ReloadDetail(*result.Reload), next) +
+             "; the file would be put in place and not reloaded";
+    }
+    const std::string then = next.empty()         ? ""
+                             : next.back() == '?' ? next + " Once it is, "
+                                                  : next + "; then, ";
+    return fmt::format("{}; {}to reload it: {}", ReloadDetail(*result.Reload), then,
+                       FinishCommand(finish, server.Name));
+  }
   case DeployOutcome::NotDeployed:
     return result.Error;
   case DeployOutcome::Skipped:
     return "no serverDir in the cluster file";
   case DeployOutcome::DryRun:
-    return "nothing written or sent";
+    return "the folder takes the file and the server its password; nothing written or reloaded";
   }
   return {};
 }
@@ -210,7 +285,8 @@ ordered_json ServerJson(const ServerLabel& server, const char* outcome,
           {"outcome", outcome},
           {"reply", reload ? TextOrNull(reload->Reply) : nullptr},
           {"error", TextOrNull(error.empty() && reload ? reload->Error : error)},
-          {"milliseconds", reload ? ordered_json(reload->Elapsed.count()) : nullptr}};
+          {"milliseconds", reload ? ordered_json(reload->Elapsed.count()) : nullptr},
+          {"next", reload ? TextOrNull(NextStep(*reload, server)) : nullptr}};
 }
 
 ordered_json ChangesJson(const Changes& changes)
@@ -229,6 +305,21 @@ ordered_json ChangesJson(const Changes& changes)
           {"inPlace", before},
           {"refusal", TextOrNull(changes.Refusal)},
           {"settings", settings}};
+}
+
+// Whether this deploy left a new file in the server's folder: one put back,
+// or the same bytes found in place, is none.
+bool Written(const DeployResult& result)
+{
+  switch (result.Outcome)
+  {
+  case DeployOutcome::Reloaded:
+  case DeployOutcome::Refused:
+  case DeployOutcome::DeployedNotReloaded:
+    return !result.Predicted && !result.What.SameBytes;
+  default:
+    return false;
+  }
 }
 
 ordered_json Document(ordered_json servers, int status, std::chrono::milliseconds took)
@@ -279,22 +370,26 @@ int DeployStatus(const std::vector<DeployResult>& results)
 }
 
 std::string ReloadText(const std::vector<ServerLabel>& servers,
-                       const std::vector<ReloadResult>& results, std::chrono::milliseconds took)
+                       const std::vector<ReloadResult>& results, std::chrono::milliseconds took,
+                       bool colour)
 {
   std::vector<Row> rows;
   std::vector<std::string> outcomes;
   for (std::size_t i = 0; i < servers.size(); ++i)
   {
     outcomes.emplace_back(OutcomeWord(results[i].Outcome));
-    rows.push_back(
-        {servers[i].Name, servers[i].Address, outcomes.back(), ReloadDetail(results[i]), {}});
+    rows.push_back({servers[i].Name,
+                    servers[i].Address,
+                    outcomes.back(),
+                    WithNextStep(ReloadDetail(results[i]), NextStep(results[i], servers[i])),
+                    {}});
   }
-  return Table(rows) + Summary(outcomes, AllWords(LastReloadOutcome), took);
+  return Table(rows, colour) + Summary(outcomes, AllWords(LastReloadOutcome), took);
 }
 
 std::string DeployText(const std::vector<ServerLabel>& servers,
                        const std::vector<DeployResult>& results, std::chrono::milliseconds took,
-                       const std::string& finish)
+                       const std::string& finish, bool colour)
 {
   std::vector<Row> rows;
   std::vector<std::string> outcomes;
@@ -303,9 +398,10 @@ std::string DeployText(const std::vector<ServerLabel>& servers,
     const DeployResult& result = results[i];
     outcomes.emplace_back(OutcomeWord(result.Outcome));
     rows.push_back({servers[i].Name, servers[i].Address, outcomes.back(),
-                    DeployDetail(result, finish, servers[i].Name),
-                    result.Outcome == DeployOutcome::Skipped ? std::vector<std::string>{}
-                                                             : ChangeNotes(result.What)});
+                    DeployDetail(result, finish, servers[i]),
+                    result.Outcome == DeployOutcome::Skipped
+                        ? std::vector<std::string>{}
+                        : ChangeNotes(result.What, result.Outcome)});
   }
   const bool none_deployed =
       !results.empty() &&
@@ -314,7 +410,7 @@ std::string DeployText(const std::vector<ServerLabel>& servers,
   // Every row saying "skipped" is easy to misread as success.
   const std::string warning =
       none_deployed ? "nothing was deployed: no selected server has a serverDir\n" : "";
-  return Table(rows) + warning + Summary(outcomes, AllWords(LastDeployOutcome), took);
+  return Table(rows, colour) + warning + Summary(outcomes, AllWords(LastDeployOutcome), took);
 }
 
 ordered_json ReloadJson(const std::vector<ServerLabel>& servers,
@@ -337,19 +433,21 @@ ordered_json DeployJson(const std::vector<ServerLabel>& servers,
   {
     const DeployResult& result = results[i];
     const std::string error = result.Outcome == DeployOutcome::Skipped
-                                  ? DeployDetail(result, finish, servers[i].Name)
+                                  ? DeployDetail(result, finish, servers[i])
                               : !result.SharedWith.empty() ? SharedFileText(result.SharedWith)
                                                            : result.Error;
     ordered_json server = ServerJson(servers[i], OutcomeWord(result.Outcome), result.Reload, error);
     server["changes"] =
         result.Outcome == DeployOutcome::Skipped ? ordered_json(nullptr) : ChangesJson(result.What);
+    server["written"] = Written(result);
     server["afterRollback"] =
         result.AfterRollback ? ServerJson(servers[i], OutcomeWord(result.AfterRollback->Outcome),
                                           result.AfterRollback, "")
                              : ordered_json(nullptr);
-    server["reloadCommand"] = result.Outcome == DeployOutcome::DeployedNotReloaded
-                                  ? ordered_json(FinishCommand(finish, servers[i].Name))
-                                  : ordered_json(nullptr);
+    server["reloadCommand"] =
+        result.Outcome == DeployOutcome::DeployedNotReloaded && !result.Predicted
+            ? ordered_json(FinishCommand(finish, servers[i].Name))
+            : ordered_json(nullptr);
     list.push_back(std::move(server));
   }
   return Document(std::move(list), DeployStatus(results), took);

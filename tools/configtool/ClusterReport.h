@@ -16,6 +16,9 @@ struct ServerLabel
 {
   std::string Name;
   std::string Address; // HOST:PORT as the operator writes it
+  // Where its password comes from, for when the server refuses it: "the
+  // password in FILE (passwordFile at cluster.json:LINE:COLUMN)".
+  std::string PasswordSource;
 };
 
 // Exit statuses of `reload` and `deploy`: 0 every server took the settings,
@@ -24,15 +27,17 @@ struct ServerLabel
 int ReloadStatus(const std::vector<ReloadResult>& results);
 int DeployStatus(const std::vector<DeployResult>& results);
 
-// For people: a line per server in the cluster file's order, then a summary.
+// For people: a line per server in the cluster file's order, then a summary;
+// with `colour`, each outcome word coloured for a terminal.
 std::string ReloadText(const std::vector<ServerLabel>& servers,
-                       const std::vector<ReloadResult>& results, std::chrono::milliseconds took);
+                       const std::vector<ReloadResult>& results, std::chrono::milliseconds took,
+                       bool colour = false);
 
 // `finish` is the command that reloads one server by name, for a server
 // that has the new file but could not be reloaded.
 std::string DeployText(const std::vector<ServerLabel>& servers,
                        const std::vector<DeployResult>& results, std::chrono::milliseconds took,
-                       const std::string& finish);
+                       const std::string& finish, bool colour = false);
 
 // For scripts: the same as one JSON object.
 nlohmann::ordered_json ReloadJson(const std::vector<ServerLabel>& servers,

@@ -2,12 +2,13 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "configtool/AtomicFile.h"
 #include "configtool/ClusterFile.h"
 #include "configtool/ClusterReload.h"
 #include "configtool/ClusterReport.h"
@@ -17,6 +18,7 @@
 #include "configtool/Schema.h"
 #include "configtool/SettingsCheck.h"
 #include "configtool/SourceFile.h"
+#include "configtool/Terminal.h"
 #include "configtool/Text.h"
 #include "rcon/Address.h"
 #include "rcon/Password.h"
@@ -31,19 +33,9 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using nlohmann::ordered_json;
 
-void Print(std::ostream& out, const ordered_json& report)
-{
-  out << report.dump(2, ' ', false, ordered_json::error_handler_t::replace) << '\n';
-}
-
 std::chrono::milliseconds Milliseconds(double seconds)
 {
   return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0 + 0.5));
-}
-
-std::chrono::milliseconds Timeout(const Command& command)
-{
-  return Milliseconds(command.TimeoutSeconds);
 }
 
 std::chrono::milliseconds Since(Clock::time_point started)
@@ -51,21 +43,82 @@ std::chrono::milliseconds Since(Clock::time_point started)
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
 }
 
-// Nothing is sent: a line on `errors`, or the same as JSON.
-int Stop(const Command& command, std::ostream& out, std::ostream& errors,
-         const std::string& message)
+// Where a command's result goes: text for people on `out`, with its
+// complaints on `errors`, or, with --json, one JSON document on `out` for
+// scripts. On a terminal, a status line while servers are awaited, and
+// coloured outcomes.
+class Output
 {
-  if (command.Json)
+public:
+  Output(const Command& command, std::ostream& out, std::ostream& errors)
+      : json_(command.Json), out_(out), errors_(errors),
+        colour_(!json_ && &out == &std::cout && ColourWanted()),
+        progress_(errors, !json_ && &errors == &std::cerr && IsTerminal(stderr))
   {
-    Print(out,
-          {{"error", message}, {"servers", ordered_json::array()}, {"status", UsageOrUnreadable}});
   }
-  else
+
+  [[nodiscard]] bool Json() const { return json_; }
+  [[nodiscard]] bool Colour() const { return colour_; }
+  Progress* Shown() { return &progress_; }
+
+  // The result, in the form asked for; each is made only when wanted.
+  void Write(const std::function<std::string()>& text,
+             const std::function<ordered_json()>& document)
   {
-    errors << "ashgrove-config: " << message << '\n';
+    progress_.Clear();
+    if (json_)
+    {
+      out_ << document().dump(2, ' ', false, ordered_json::error_handler_t::replace) << '\n';
+    }
+    else
+    {
+      out_ << text();
+    }
   }
-  return UsageOrUnreadable;
-}
+
+  // A command that stops before it contacts anyone: each problem on a line
+  // of its own on `errors`, or as JSON, with the status it ends with.
+  int Stop(const std::vector<ClusterProblem>& problems, int status = UsageOrUnreadable)
+  {
+    progress_.Clear();
+    std::string text;
+    ordered_json list = ordered_json::array();
+    for (const ClusterProblem& problem : problems)
+    {
+      text += (text.empty() ? "" : "\n") + ProblemText(problem);
+      list.push_back({{"file", problem.At ? ordered_json(problem.At->File) : nullptr},
+                      {"line", problem.At ? ordered_json(problem.At->Line) : nullptr},
+                      {"column", problem.At ? ordered_json(problem.At->Column) : nullptr},
+                      {"message", problem.Message}});
+    }
+    if (!json_)
+    {
+      errors_ << "ashgrove-config: " << text << '\n';
+      return status;
+    }
+    Write({},
+          [&]
+          {
+            return ordered_json{{"error", text},
+                                {"errors", list},
+                                {"servers", ordered_json::array()},
+                                {"status", status}};
+          });
+    return status;
+  }
+
+  int Stop(const std::string& message) { return Stop({{std::nullopt, message}}); }
+
+  // Something to know that is no result, such as what could not be cleaned.
+  void Warn(const std::string& message) { errors_ << "ashgrove-config: " << message << '\n'; }
+
+private:
+  bool json_;
+  std::ostream& out_;
+  std::ostream& errors_;
+  bool colour_;
+  Progress progress_;
+};
 
 // The password for --rcon: from --password-file or the environment, never
 // both.
@@ -92,35 +145,85 @@ std::string RconPassword(const Command& command)
   return *from_environment;
 }
 
+std::string RconPasswordSource(const Command& command)
+{
+  return command.PasswordFile
+             ? "the password in " + Utf8(*command.PasswordFile) + " (--password-file)"
+             : std::string("the password in ") + rcon::PasswordVariable;
+}
+
+// What `reload` is to do: to which servers, and where their folders are.
+struct ReloadPlan
+{
+  std::vector<ServerLabel> Labels;
+  std::vector<ReloadTarget> Targets;
+  std::vector<std::optional<fs::path>> Folders;
+};
+
+bool Always(const ClusterServer& /*server*/)
+{
+  return true;
+}
+
+bool HasFolder(const ClusterServer& server)
+{
+  return server.ServerDir.has_value();
+}
+
+ReloadPlan PlanReload(const Command& command)
+{
+  ReloadPlan plan;
+  if (command.Rcon)
+  {
+    std::string why;
+    const auto address = rcon::ParseServerAddress(*command.Rcon, why);
+    if (!address)
+    {
+      throw ClusterError("--rcon " + *command.Rcon + ": " + why);
+    }
+    const std::string shown = rcon::Describe(*address);
+    plan.Labels.push_back({shown, shown, RconPasswordSource(command)});
+    plan.Targets.push_back({shown, *address, RconPassword(command)});
+    return plan;
+  }
+  const ClusterSelection selection =
+      SelectFromClusterFile(*command.Cluster, command.Servers, Always);
+  for (std::size_t i = 0; i < selection.Servers.size(); ++i)
+  {
+    const ClusterServer& server = selection.Servers[i];
+    plan.Labels.push_back(
+        {server.Name, rcon::Describe(server.Address), PasswordSourceText(server)});
+    plan.Targets.push_back({server.Name, server.Address, selection.Passwords[i]});
+    plan.Folders.push_back(server.ServerDir);
+  }
+  return plan;
+}
+
 // Reloads each server once no deploy holds its folder, so that what it
 // answers holds for the file that stays; one whose folder stays held is
 // not sent anything.
-std::vector<ReloadResult> ReloadUnlocked(const std::vector<ReloadTarget>& targets,
-                                         const std::vector<std::optional<fs::path>>& folders,
-                                         const Command& command)
+std::vector<ReloadResult> ReloadUnlocked(const ReloadPlan& plan, const Command& command,
+                                         Progress* shown)
 {
   const Clock::time_point waited = Clock::now();
-  const FolderLocks locks(folders, LockKind::Shared,
-                          waited + Milliseconds(command.LockTimeoutSeconds));
+  const FolderLocks locks(plan.Folders, LockKind::Shared,
+                          waited + Milliseconds(command.LockTimeoutSeconds), shown);
   std::vector<std::size_t> free;
   std::vector<ReloadTarget> to_send;
-  for (std::size_t i = 0; i < targets.size(); ++i)
+  std::vector<ReloadResult> results(plan.Targets.size());
+  for (std::size_t i = 0; i < plan.Targets.size(); ++i)
   {
-    if (i >= folders.size() || !locks.NotLocked(i))
+    const auto& held = i < plan.Folders.size() ? locks.NotLocked(i) : std::nullopt;
+    if (held)
     {
-      free.push_back(i);
-      to_send.push_back(targets[i]);
+      results[i] = {ReloadOutcome::TimedOut, "", "not sent: " + *held, Since(waited)};
+      continue;
     }
+    free.push_back(i);
+    to_send.push_back(plan.Targets[i]);
   }
-  std::vector<ReloadResult> results(targets.size());
-  for (std::size_t i = 0; i < folders.size(); ++i)
-  {
-    if (const auto& why = locks.NotLocked(i))
-    {
-      results[i] = {ReloadOutcome::TimedOut, "", "not sent: " + *why, Since(waited)};
-    }
-  }
-  const std::vector<ReloadResult> sent = ReloadAll(to_send, Timeout(command));
+  const std::vector<ReloadResult> sent =
+      ReloadAll(to_send, {Milliseconds(command.TimeoutSeconds), shown, false});
   for (std::size_t k = 0; k < free.size(); ++k)
   {
     results[free[k]] = sent[k];
@@ -136,10 +239,96 @@ fs::path FileToCheck(const Command& command)
   }
   return command.File ? *command.File : fs::path("config.json");
 }
+
+// The command that reloads one server of the cluster, waiting as this one
+// was told to.
+std::string ReloadCommandFor(const Command& command, const Cluster& cluster)
+{
+  std::string finish = "ashgrove-config reload --cluster " + ShellWord(cluster.Shown);
+  for (const std::string& word : command.WaitOptions)
+  {
+    finish += " " + ShellWord(word);
+  }
+  return finish + " --server";
+}
+
+// The file to deploy, read once and checked; `Refused` when the server
+// would refuse it, or with --strict has warnings: then it goes nowhere.
+struct DeploySource
+{
+  std::string Shown;
+  SourceFile Read;
+  ordered_json Report;
+};
+
+int RefuseToDeploy(const DeploySource& source, Output& output)
+{
+  const CheckResult& check = source.Read.Check.Result;
+  const std::string message =
+      source.Shown + " is deployed nowhere: " +
+      (check.Error ? "the server would refuse it" : "it has warnings, and --strict is given");
+  output.Write([&] { return TextReport(source.Shown, check) + "\n" + message + "\n"; },
+               [&]
+               {
+                 ordered_json report = source.Report;
+                 report["error"] = message;
+                 report["servers"] = ordered_json::array();
+                 report["status"] = Refused;
+                 return report;
+               });
+  return Refused;
+}
+
+std::string DeployHeading(const Command& command, const DeploySource& source,
+                          const Cluster& cluster)
+{
+  return command.DryRun ? "a dry run: " + source.Shown + " would go to " + cluster.Shown +
+                              "; nothing is written or reloaded:\n"
+                        : "deploying " + source.Shown + " to " + cluster.Shown + ":\n";
+}
+
+int ReportDeploy(const Command& command, const DeploySource& source,
+                 const ClusterSelection& selection, const std::vector<DeployResult>& results,
+                 std::chrono::milliseconds took, Output& output)
+{
+  std::vector<ServerLabel> labels;
+  for (const ClusterServer& server : selection.Servers)
+  {
+    labels.push_back({server.Name, rcon::Describe(server.Address), PasswordSourceText(server)});
+  }
+  for (std::size_t i = 0; i < results.size(); ++i)
+  {
+    for (const std::string& leftover : results[i].Leftovers)
+    {
+      output.Warn(selection.Servers[i].Name + ": " + leftover +
+                  " (left by a deploy stopped half-way)");
+    }
+  }
+  const std::string finish = ReloadCommandFor(command, selection.File);
+  output.Write(
+      [&]
+      {
+        return TextReport(source.Shown, source.Read.Check.Result) + "\n" +
+               DeployHeading(command, source, selection.File) +
+               DeployText(labels, results, took, finish, output.Colour());
+      },
+      [&]
+      {
+        ordered_json report = source.Report;
+        const ordered_json deployed = DeployJson(labels, results, took, finish);
+        for (const auto& [key, value] : deployed.items())
+        {
+          report[key] = value;
+        }
+        return report;
+      });
+  return DeployStatus(results);
+}
 } // namespace
 
 int RunCheck(const Command& command, std::ostream& out, std::ostream& errors)
 {
+  Output output(command, out, errors);
   const fs::path path = FileToCheck(command);
   const bool piped = path == "-";
   const std::string shown = piped ? "<stdin>" : Utf8(path);
@@ -149,28 +338,25 @@ int RunCheck(const Command& command, std::ostream& out, std::ostream& errors)
     const std::string message = "cannot read " + shown + ": " + *check.Unreadable +
                                 " (a reload would answer \"" + std::string(CannotOpenConfig) +
                                 "\")";
-    if (command.Json)
+    if (!output.Json())
     {
-      Print(out, {{"file", shown},
-                  {"outcome", "unreadable"},
-                  {"status", UsageOrUnreadable},
-                  {"error", {{"text", CannotOpenConfig}, {"kind", "open"}, {"reason", message}}},
-                  {"warnings", ordered_json::array()}});
+      return output.Stop(message);
     }
-    else
-    {
-      errors << "ashgrove-config: " << message << '\n';
-    }
+    output.Write(
+        {},
+        [&]
+        {
+          return ordered_json{
+              {"file", shown},
+              {"outcome", "unreadable"},
+              {"status", UsageOrUnreadable},
+              {"error", {{"text", CannotOpenConfig}, {"kind", "open"}, {"reason", message}}},
+              {"warnings", ordered_json::array()}};
+        });
     return UsageOrUnreadable;
   }
-  if (command.Json)
-  {
-    Print(out, JsonReport(shown, check.Result, command.Strict));
-  }
-  else
-  {
-    out << TextReport(shown, check.Result);
-  }
+  output.Write([&] { return TextReport(shown, check.Result); },
+               [&] { return JsonReport(shown, check.Result, command.Strict); });
   return ExitStatus(check.Result, command.Strict);
 }
 
@@ -182,155 +368,69 @@ int RunSchema(const Command& command, std::ostream& out)
 
 int RunReload(const Command& command, std::ostream& out, std::ostream& errors)
 {
-  std::vector<ServerLabel> labels;
-  std::vector<ReloadTarget> targets;
-  std::vector<std::optional<fs::path>> folders;
+  Output output(command, out, errors);
+  ReloadPlan plan;
   try
   {
-    if (command.Rcon)
-    {
-      std::string why;
-      const auto address = rcon::ParseServerAddress(*command.Rcon, why);
-      if (!address)
-      {
-        return Stop(command, out, errors, "--rcon " + *command.Rcon + ": " + why);
-      }
-      labels.push_back({rcon::Describe(*address), rcon::Describe(*address)});
-      targets.push_back({*address, RconPassword(command)});
-    }
-    else
-    {
-      const Cluster cluster = ReadClusterFile(*command.Cluster);
-      for (const ClusterServer& server : SelectServers(cluster, command.Servers))
-      {
-        labels.push_back({server.Name, rcon::Describe(server.Address)});
-        targets.push_back({server.Address, ServerPassword(server)});
-        folders.push_back(server.ServerDir);
-      }
-    }
+    plan = PlanReload(command);
+  }
+  catch (const ClusterError& error)
+  {
+    return output.Stop(error.Problems());
   }
   catch (const std::runtime_error& error)
   {
-    // A cluster file or a password that will not do: nothing is sent.
-    return Stop(command, out, errors, error.what());
+    // A password that will not do: nothing is sent.
+    return output.Stop(error.what());
   }
   const Clock::time_point started = Clock::now();
-  const std::vector<ReloadResult> results = ReloadUnlocked(targets, folders, command);
+  const std::vector<ReloadResult> results = ReloadUnlocked(plan, command, output.Shown());
   const std::chrono::milliseconds took = Since(started);
-  if (command.Json)
-  {
-    Print(out, ReloadJson(labels, results, took));
-  }
-  else
-  {
-    out << ReloadText(labels, results, took);
-  }
+  output.Write([&] { return ReloadText(plan.Labels, results, took, output.Colour()); },
+               [&] { return ReloadJson(plan.Labels, results, took); });
   return ReloadStatus(results);
 }
 
 int RunDeploy(const Command& command, std::ostream& out, std::ostream& errors)
 {
-  Cluster cluster;
-  std::vector<ClusterServer> servers;
+  Output output(command, out, errors);
+  ClusterSelection selection;
   try
   {
-    cluster = ReadClusterFile(*command.Cluster);
-    servers = SelectServers(cluster, command.Servers);
+    selection = SelectFromClusterFile(*command.Cluster, command.Servers, HasFolder);
   }
   catch (const ClusterError& error)
   {
-    return Stop(command, out, errors, error.what());
+    return output.Stop(error.Problems());
   }
-  const std::string shown = Utf8(*command.File);
-  SourceFile source;
+  DeploySource source{Utf8(*command.File), {}, {}};
   try
   {
-    source = ReadSourceFile(*command.File);
+    source.Read = ReadSourceFile(*command.File);
   }
   catch (const ChangedWhileRead& changed)
   {
-    return Stop(command, out, errors, changed.what());
+    return output.Stop(changed.what());
   }
-  const FileCheck& check = source.Check;
+  const FileCheck& check = source.Read.Check;
   if (check.Unreadable)
   {
-    return Stop(command, out, errors, "cannot read " + shown + ": " + *check.Unreadable);
+    return output.Stop("cannot read " + source.Shown + ": " + *check.Unreadable);
   }
-  ordered_json report = {{"file", shown},
-                         {"check", JsonReport(shown, check.Result, command.Strict)}};
-  if (!command.Json)
-  {
-    out << TextReport(shown, check.Result) << '\n';
-  }
+  source.Report = {{"file", source.Shown},
+                   {"check", JsonReport(source.Shown, check.Result, command.Strict)}};
   if (ExitStatus(check.Result, command.Strict) != Loads)
   {
-    const std::string message = shown + " is deployed nowhere: " +
-                                (check.Result.Error ? "the server would refuse it"
-                                                    : "it has warnings, and --strict is given");
-    if (command.Json)
-    {
-      report["error"] = message;
-      report["servers"] = ordered_json::array();
-      report["status"] = Refused;
-      Print(out, report);
-    }
-    else
-    {
-      out << message << '\n';
-    }
-    return Refused;
+    return RefuseToDeploy(source, output);
   }
-  std::vector<std::string> passwords(servers.size());
-  try
-  {
-    for (std::size_t i = 0; i < servers.size(); ++i)
-    {
-      if (servers[i].ServerDir && !command.DryRun)
-      {
-        passwords[i] = ServerPassword(servers[i]);
-      }
-    }
-  }
-  catch (const ClusterError& error)
-  {
-    return Stop(command, out, errors, error.what());
-  }
-  const DeployRequest request{std::move(source.Bytes), *check.Result.Settings, command.DryRun,
-                              Timeout(command), Milliseconds(command.LockTimeoutSeconds)};
+  DeployRequest request{source.Read.Bytes,
+                        *check.Result.Settings,
+                        command.DryRun,
+                        Milliseconds(command.TimeoutSeconds),
+                        Milliseconds(command.LockTimeoutSeconds),
+                        output.Shown()};
   const Clock::time_point started = Clock::now();
-  const std::vector<DeployResult> results = Deploy(servers, passwords, request);
-  const std::chrono::milliseconds took = Since(started);
-  for (std::size_t i = 0; i < results.size(); ++i)
-  {
-    for (const std::string& leftover : results[i].Leftovers)
-    {
-      errors << "ashgrove-config: " << servers[i].Name << ": " << leftover
-             << " (left by a deploy stopped half-way)\n";
-    }
-  }
-  std::vector<ServerLabel> labels;
-  for (const ClusterServer& server : servers)
-  {
-    labels.push_back({server.Name, rcon::Describe(server.Address)});
-  }
-  const std::string finish =
-      "ashgrove-config reload --cluster " + ShellWord(cluster.Shown) + " --server";
-  if (command.Json)
-  {
-    const ordered_json deployed = DeployJson(labels, results, took, finish);
-    for (const auto& [key, value] : deployed.items())
-    {
-      report[key] = value;
-    }
-    Print(out, report);
-  }
-  else
-  {
-    out << (command.DryRun ? "a dry run: " + shown + " would go to " + cluster.Shown +
-                                 "; nothing is written or sent:\n"
-                           : "deploying " + shown + " to " + cluster.Shown + ":\n")
-        << DeployText(labels, results, took, finish);
-  }
-  return DeployStatus(results);
+  const std::vector<DeployResult> results = Deploy(selection.Servers, selection.Passwords, request);
+  return ReportDeploy(command, source, selection, results, Since(started), output);
 }
 } // namespace configtool

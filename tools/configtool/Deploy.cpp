@@ -46,33 +46,71 @@ bool Holds(const fs::path& file, const std::string& bytes)
   }
 }
 
-// Puts the new file in place, keeping the one it replaces; false, with the
-// system's reason, when the folder cannot be written. The new bytes are
-// staged first, so that a folder that takes no file changes nothing.
-bool PutInPlace(const fs::path& server_dir, const std::string& bytes, bool& had_previous,
-                std::string& error)
+// Why a server's folder takes no file, with where the cluster file sets it.
+std::string FolderFault(const FolderError& failure, const ClusterServer& server)
+{
+  return std::string(failure.what()) + " (its serverDir is set at " +
+         PlaceText(server.ServerDirAt) + ")";
+}
+
+// The new bytes, staged where they would go: on Windows once no other
+// program holds the file; removed again unless committed.
+StagedFile Staged(const fs::path& server_dir, const std::string& bytes, bool& had_previous)
 {
   const fs::path file = DeployedFile(server_dir);
+  std::error_code ignored;
+  had_previous = fs::exists(fs::status(file, ignored));
+  if (had_previous)
+  {
+    WaitUntilReplaceable(file);
+  }
+  return StagedFile(file, bytes);
+}
+
+// Puts the new file in place, keeping the one it replaces; false, with the
+// reason, when the folder cannot be written. The new bytes are staged
+// first, so that a folder that takes no file changes nothing.
+bool PutInPlace(const ClusterServer& server, const std::string& bytes, bool& had_previous,
+                std::string& error)
+{
   try
   {
-    std::error_code ignored;
-    had_previous = fs::exists(fs::status(file, ignored));
+    StagedFile staged = Staged(*server.ServerDir, bytes, had_previous);
     if (had_previous)
     {
-      WaitUntilReplaceable(file);
-    }
-    StagedFile staged(file, bytes);
-    if (had_previous)
-    {
-      KeepCopy(file, PreviousFile(server_dir));
+      KeepCopy(DeployedFile(*server.ServerDir), PreviousFile(*server.ServerDir));
     }
     staged.Commit();
     return true;
   }
+  catch (const FolderError& failure)
+  {
+    error = FolderFault(failure, server);
+  }
   catch (const std::exception& failure)
   {
     error = failure.what();
-    return false;
+  }
+  return false;
+}
+
+// What would stop a file being put in place in the server's folder, found
+// by staging one there (it is removed at once), or nothing.
+std::optional<std::string> FolderWouldRefuse(const ClusterServer& server)
+{
+  try
+  {
+    bool had_previous = false;
+    Staged(*server.ServerDir, "", had_previous);
+    return std::nullopt;
+  }
+  catch (const FolderError& failure)
+  {
+    return FolderFault(failure, server);
+  }
+  catch (const std::exception& failure)
+  {
+    return failure.what();
   }
 }
 
@@ -195,14 +233,49 @@ std::vector<std::size_t> PutBackRefused(const std::vector<std::size_t>& reloaded
 std::vector<ReloadResult> ReloadSome(const std::vector<std::size_t>& which,
                                      const std::vector<ClusterServer>& servers,
                                      const std::vector<std::string>& passwords,
-                                     std::chrono::milliseconds timeout)
+                                     const DeployRequest& request, bool login_only = false)
 {
   std::vector<ReloadTarget> targets;
   for (const std::size_t i : which)
   {
-    targets.push_back({servers[i].Address, passwords[i]});
+    targets.push_back({servers[i].Name, servers[i].Address, passwords[i]});
   }
-  return ReloadAll(targets, timeout);
+  return ReloadAll(targets, {request.Timeout, request.Shown, login_only});
+}
+
+// A dry run: what would stop each server's deploy, as the deploy would say
+// it. A folder that takes no file is not-deployed; a server that does not
+// answer or take its password would have the file and not be reloaded.
+void Predict(const std::vector<ClusterServer>& servers, const std::vector<std::string>& passwords,
+             const DeployRequest& request, std::vector<DeployResult>& results)
+{
+  std::vector<std::size_t> reachable;
+  for (std::size_t i = 0; i < servers.size(); ++i)
+  {
+    results[i].Predicted = true;
+    if (results[i].Outcome != DeployOutcome::DryRun)
+    {
+      continue;
+    }
+    if (auto why = FolderWouldRefuse(servers[i]))
+    {
+      results[i].Outcome = DeployOutcome::NotDeployed;
+      results[i].Error = std::move(*why);
+      continue;
+    }
+    reachable.push_back(i);
+  }
+  const std::vector<ReloadResult> logins = ReloadSome(reachable, servers, passwords, request, true);
+  for (std::size_t k = 0; k < reachable.size(); ++k)
+  {
+    DeployResult& result = results[reachable[k]];
+    result.Reload = logins[k];
+    if (logins[k].Outcome != ReloadOutcome::Reloaded)
+    {
+      result.Outcome = DeployOutcome::DeployedNotReloaded;
+      result.Error = logins[k].Error;
+    }
+  }
 }
 std::vector<std::optional<fs::path>> FoldersOf(const std::vector<ClusterServer>& servers)
 {
@@ -242,7 +315,7 @@ std::vector<std::size_t> WriteInTurn(const std::vector<ClusterServer>& servers,
     }
     const fs::path& folder = *servers[i].ServerDir;
     const bool in_place = Holds(DeployedFile(folder), bytes);
-    if (!in_place && !PutInPlace(folder, bytes, result.HadPrevious, result.Error))
+    if (!in_place && !PutInPlace(servers[i], bytes, result.HadPrevious, result.Error))
     {
       result.Outcome = DeployOutcome::NotDeployed;
       continue;
@@ -284,10 +357,9 @@ void WriteAndReload(const std::vector<ClusterServer>& servers,
 {
   std::vector<std::size_t> writer(servers.size(), NoWriter);
   const std::vector<std::size_t> written = WriteInTurn(servers, request.Bytes, results, writer);
-  TakeReloads(written, ReloadSome(written, servers, passwords, request.Timeout), results);
+  TakeReloads(written, ReloadSome(written, servers, passwords, request), results);
   const std::vector<std::size_t> rolled_back = PutBackRefused(written, writer, servers, results);
-  const std::vector<ReloadResult> again =
-      ReloadSome(rolled_back, servers, passwords, request.Timeout);
+  const std::vector<ReloadResult> again = ReloadSome(rolled_back, servers, passwords, request);
   for (std::size_t k = 0; k < rolled_back.size(); ++k)
   {
     results[rolled_back[k]].AfterRollback = again[k];
@@ -393,9 +465,12 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
   }
   if (request.DryRun)
   {
-    return results;
+    Predict(servers, passwords, request, results);
   }
-  WriteAndReload(servers, passwords, request, results);
+  else
+  {
+    WriteAndReload(servers, passwords, request, results);
+  }
   return results;
 }
 } // namespace configtool

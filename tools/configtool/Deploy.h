@@ -21,7 +21,7 @@ enum class DeployOutcome
   DeployedNotReloaded, // the new file is in place; the server could not be reloaded
   NotDeployed,         // the file could not be written; nothing changed
   Skipped,             // no server folder in the cluster file
-  DryRun,              // what would change, written and sent nowhere
+  DryRun,              // nothing would stop it: what would change, written and reloaded nowhere
 };
 // The last of them: reports count every outcome up to it.
 constexpr DeployOutcome LastDeployOutcome = DeployOutcome::DryRun;
@@ -61,6 +61,7 @@ struct DeployResult
   std::string Error;                         // why it was not deployed or not rolled back
   std::string SharedWith;   // refused, but the file stays for these servers, which share it
   bool HadPrevious = false; // a file was in place before this deploy
+  bool Predicted = false;   // a dry run's: what the deploy would do
   // Temporary files a killed deploy left in the folder that could not be
   // removed, and why.
   std::vector<std::string> Leftovers;
@@ -73,6 +74,7 @@ struct DeployRequest
   bool DryRun = false;
   std::chrono::milliseconds Timeout{5000};
   std::chrono::milliseconds LockTimeout{30000}; // how long to wait for a folder another holds
+  Progress* Shown = nullptr;                    // told what is awaited, on a terminal
 };
 
 // The settings file in a server folder, and the copy of the one it replaced.
@@ -89,7 +91,12 @@ Changes ChangesIn(const std::filesystem::path& server_dir, const DeployRequest& 
 // and is reloaded again, and only then are the folders let go. A folder
 // another deploy holds for longer than the request's LockTimeout is left as
 // it was. `passwords` go with `servers`, one each (empty for those without a
-// folder, and in a dry run).
+// folder).
+//
+// A dry run writes and reloads nothing: it stages a file in each folder and
+// removes it at once, and logs in to each server, to tell what the deploy
+// would do or what would stop it, in the outcome words the deploy would
+// use.
 std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
                                  const std::vector<std::string>& passwords,
                                  const DeployRequest& request);

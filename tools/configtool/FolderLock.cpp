@@ -8,6 +8,7 @@
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 
+#include "configtool/Terminal.h"
 #include "configtool/Text.h"
 #include "settings/SettingsLocation.h"
 
@@ -329,7 +330,7 @@ fs::path LockFileOf(const fs::path& server_dir)
 }
 
 FolderLocks::FolderLocks(const std::vector<std::optional<fs::path>>& server_dirs, LockKind kind,
-                         Clock::time_point deadline)
+                         Clock::time_point deadline, Progress* shown)
     : not_locked_(server_dirs.size())
 {
   // Ordered by path, and each once.
@@ -354,7 +355,7 @@ FolderLocks::FolderLocks(const std::vector<std::optional<fs::path>>& server_dirs
     }
     else
     {
-      why = Take(*file, path, kind, deadline);
+      why = Take(*file, path, kind, deadline, shown);
       if (!why)
       {
         held_.push_back(std::move(file));
@@ -370,11 +371,16 @@ FolderLocks::FolderLocks(const std::vector<std::optional<fs::path>>& server_dirs
 FolderLocks::~FolderLocks() = default;
 
 std::optional<std::string> FolderLocks::Take(LockFile& file, const fs::path& path, LockKind kind,
-                                             Clock::time_point deadline)
+                                             Clock::time_point deadline, Progress* shown)
 {
-  for (;;)
+  for (bool waited = false;; waited = true)
   {
-    switch (file.TryLock(kind))
+    const Attempt attempt = file.TryLock(kind);
+    if (waited && shown != nullptr && attempt != Attempt::Busy)
+    {
+      shown->Clear();
+    }
+    switch (attempt)
     {
     case Attempt::Locked:
       // A shared holder clears what a killed deploy left: nobody holds it
@@ -389,7 +395,15 @@ std::optional<std::string> FolderLocks::Take(LockFile& file, const fs::path& pat
     const Clock::time_point now = Clock::now();
     if (now >= deadline)
     {
+      if (shown != nullptr)
+      {
+        shown->Clear();
+      }
       return HeldMessage(file.Holder());
+    }
+    if (!waited && shown != nullptr)
+    {
+      shown->Await("waiting for " + Utf8(path.parent_path()) + ": " + HeldMessage(file.Holder()));
     }
     std::this_thread::sleep_for(std::min<Clock::duration>(25ms, deadline - now));
   }

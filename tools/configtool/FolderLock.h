@@ -9,6 +9,8 @@
 
 namespace configtool
 {
+class Progress;
+
 enum class LockKind
 {
   Shared,    // reading what is in force: reloads
@@ -32,8 +34,9 @@ public:
   // Waits for each lock until `deadline`. A server without a folder needs
   // no lock, nor one whose lock file cannot be made at all (no such folder,
   // or one that cannot be written): nothing can be written there either.
+  // On a terminal, `shown` says whom it waits for.
   FolderLocks(const std::vector<std::optional<std::filesystem::path>>& server_dirs, LockKind kind,
-              std::chrono::steady_clock::time_point deadline);
+              std::chrono::steady_clock::time_point deadline, Progress* shown = nullptr);
   ~FolderLocks();
   FolderLocks(const FolderLocks&) = delete;
   FolderLocks& operator=(const FolderLocks&) = delete;
@@ -51,7 +54,8 @@ private:
   // Locks the file, waiting until `deadline`; why not, if it cannot.
   static std::optional<std::string> Take(LockFile& file, const std::filesystem::path& path,
                                          LockKind kind,
-                                         std::chrono::steady_clock::time_point deadline);
+                                         std::chrono::steady_clock::time_point deadline,
+                                         Progress* shown);
 
   std::vector<std::unique_ptr<LockFile>> held_;
   std::vector<std::optional<std::string>> not_locked_;

@@ -173,8 +173,12 @@ TEST(ClusterFile, ServersAreSelectedByNameInTheFilesOrder)
   EXPECT_EQ(selected[0].Name, "a");
   EXPECT_EQ(selected[1].Name, "c");
   EXPECT_EQ(configtool::SelectServers(cluster, {}).size(), 3U);
-  EXPECT_EQ(ErrorText<ClusterError>([&] { configtool::SelectServers(cluster, {"d"}); }),
-            "c.json has no server named \"d\"");
+  EXPECT_EQ(ErrorText<ClusterError>(
+                [&] {
+                  configtool::SelectServers(cluster, {"d", "bb"});
+                }),
+            "c.json has no server named \"d\" (its servers: a, b, c)\n"
+            "c.json has no server named \"bb\"; did you mean \"b\"? (its servers: a, b, c)");
 }
 
 TEST(ClusterFile, APasswordThatCannotBeHadIsPlacedWhereTheFileNamesIt)
@@ -344,16 +348,30 @@ TEST(ClusterReport, StatusIsTheWorstOutcomeAndUnreachedWins)
   EXPECT_EQ(deploy({DeployOutcome::NotDeployed, DeployOutcome::DeployedNotReloaded}), 3);
 }
 
+// A line a server, each failure with the step that would help; on a
+// terminal the outcome words are coloured and the columns stay.
 TEST(ClusterReport, ALineAServerInColumnsThenASummary)
 {
-  const std::string text =
-      configtool::ReloadText({{"island", "127.0.0.1:27020"}, {"ragnarok", "[::1]:27021"}},
-                             {{configtool::ReloadOutcome::Reloaded, "Reloaded config", "", 12ms},
-                              {configtool::ReloadOutcome::AuthFailed, "", "wrong password", 3ms}},
-                             1234ms);
-  EXPECT_EQ(text, "island    127.0.0.1:27020  reloaded     in 12 ms\n"
-                  "ragnarok  [::1]:27021      auth-failed  wrong password\n"
-                  "2 servers in 1.23 s: 1 reloaded, 1 auth-failed\n");
+  const std::vector<configtool::ServerLabel> labels = {
+      {"island", "127.0.0.1:27020", "the password in pw/island (passwordFile at c.json:2:7)"},
+      {"ragnarok", "[::1]:27021", "the password in pw/ragnarok (passwordFile at c.json:3:7)"},
+      {"hermit", "[::1]:27022", ""}};
+  const std::vector<configtool::ReloadResult> results = {
+      {configtool::ReloadOutcome::Reloaded, "Reloaded config", "", 12ms},
+      {configtool::ReloadOutcome::AuthFailed, "", "wrong password", 3ms},
+      {configtool::ReloadOutcome::Unexpected, "Unknown command: Ashgrove.Reload",
+       "answered \"Unknown command: Ashgrove.Reload\"", 3ms}};
+  EXPECT_EQ(
+      configtool::ReloadText(labels, results, 1234ms),
+      "island    127.0.0.1:27020  reloaded     in 12 ms\n"
+      "ragnarok  [::1]:27021      auth-failed  wrong password; check the password in "
+      "pw/ragnarok (passwordFile at c.json:3:7)\n"
+      "hermit    [::1]:27022      unexpected   answered \"Unknown command: Ashgrove.Reload\"; "
+      "is the plugin loaded on this server?\n"
+      "3 servers in 1.23 s: 1 reloaded, 1 auth-failed, 1 unexpected\n");
+  EXPECT_EQ(configtool::ReloadText({labels[0]}, {results[0]}, 12ms, true),
+            "island  127.0.0.1:27020  \x1b[32mreloaded\x1b[0m  in 12 ms\n"
+            "1 server in 0.01 s: 1 reloaded\n");
   EXPECT_EQ(configtool::ShellWord("plain-name_1.json"), "plain-name_1.json");
 #if defined(_WIN32)
   EXPECT_EQ(configtool::ShellWord("C:\\ark\\The Island's"), "\"C:\\ark\\The Island's\"");
@@ -367,7 +385,7 @@ TEST(ClusterReport, ALineAServerInColumnsThenASummary)
 TEST(ClusterReport, AServersAnswerCannotDriveTheTerminal)
 {
   const std::string text =
-      configtool::ReloadText({{"island", "127.0.0.1:27020"}},
+      configtool::ReloadText({{"island", "127.0.0.1:27020", ""}},
                              {{configtool::ReloadOutcome::Refused,
                                "\x1b[2J\x1b[31mall reloaded\r\nisland ok\x7f", "", 3ms}},
                              3ms);
@@ -384,7 +402,7 @@ TEST(ClusterReport, ADeployThatWroteNowhereSaysSo)
     std::vector<configtool::DeployResult> results;
     for (const DeployOutcome outcome : outcomes)
     {
-      labels.push_back({"island", "127.0.0.1:27020"});
+      labels.push_back({"island", "127.0.0.1:27020", ""});
       results.emplace_back().Outcome = outcome;
     }
     return configtool::DeployText(labels, results, 5ms, "ashgrove-config reload");
@@ -484,9 +502,11 @@ TEST_F(DeployFolder, TheFileGoesOutByteForByte)
   EXPECT_EQ(configtool::RunDeploy(command, out, errors), 3) << out.str() << errors.str();
   EXPECT_EQ(ReadFile(server_.ConfigPath()), bytes);
 
+  // The dry run finds the same bytes in place, and a server that would not
+  // be reached, as the deploy did.
   command.DryRun = true;
   out.str("");
-  EXPECT_EQ(configtool::RunDeploy(command, out, errors), 0) << errors.str();
+  EXPECT_EQ(configtool::RunDeploy(command, out, errors), 3) << errors.str();
   EXPECT_NE(out.str().find("    unchanged: the same bytes are in place\n"), std::string::npos)
       << out.str();
 }
