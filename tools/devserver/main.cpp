@@ -229,7 +229,6 @@ int main(int argc, char** argv)
   double auth_timeout = 5.0;
   double packet_timeout = 5.0;
   double write_timeout = 10.0;
-  double ban_time = 60.0;
   app.add_option("--server-dir", server_dir,
                  "Server directory (default: a fresh temporary one with the sample config.json)");
   app.add_option("--plugin", plugin_path, "Plugin library to load")->capture_default_str();
@@ -253,8 +252,7 @@ int main(int argc, char** argv)
   app.add_option("--rcon-bind", rcon.BindAddress, "Address to serve RCON on")
       ->capture_default_str();
   app.add_option("--rcon-max-connections", rcon.Limits.MaxConnections,
-                 "Connections held at once; a newcomer displaces the oldest one that has not "
-                 "authenticated")
+                 "Connections held at once; when all are taken a newcomer is turned away")
       ->capture_default_str()
       ->check(CLI::Range(1, 100000));
   AddSeconds(app, "--rcon-auth-timeout", auth_timeout, "Seconds a connection has to authenticate");
@@ -266,13 +264,6 @@ int main(int argc, char** argv)
                  "Bytes of unsent replies past which a client's requests wait")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{4096}, std::size_t{1} << 30U));
-  app.add_option("--rcon-ban-after", rcon.Limits.Logins.Failures,
-                 "Wrong passwords from one address within the ban time that refuse it for the "
-                 "ban time (0: never)")
-      ->capture_default_str()
-      ->check(CLI::Range(0, 1000000));
-  AddSeconds(app, "--rcon-ban-time", ban_time,
-             "Seconds wrong passwords are counted over, and an address refused for");
   CLI11_PARSE(app, argc, argv);
 
   std::optional<std::string> password;
@@ -295,7 +286,6 @@ int main(int argc, char** argv)
   rcon.Limits.AuthTimeout = Milliseconds(auth_timeout);
   rcon.Limits.PacketTimeout = Milliseconds(packet_timeout);
   rcon.Limits.WriteTimeout = Milliseconds(write_timeout);
-  rcon.Limits.Logins.Period = Milliseconds(ban_time);
 
   try
   {
