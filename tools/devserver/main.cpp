@@ -22,10 +22,10 @@
 #include <unistd.h>
 
 #include "devserver/InputReader.h"
-#include "devserver/PasswordSource.h"
 #include "devserver/RconServer.h"
 #include "devserver/Script.h"
 #include "devserver/Session.h"
+#include "rcon/Password.h"
 #include "settings/SettingsLocation.h"
 
 namespace
@@ -269,10 +269,13 @@ int main(int argc, char** argv)
   std::optional<std::string> password;
   try
   {
-    password = devserver::ResolvePassword(
-        {rcon_password, rcon_password_file, rcon::EnvironmentPassword(rcon::PasswordVariable)});
+    password = rcon::ResolvePassword(
+        {rcon_password, rcon_password_file, rcon::PasswordVariable},
+        std::string("the RCON password is given more than once: give one of --rcon-password, "
+                    "--rcon-password-file and ") +
+            rcon::PasswordVariable);
   }
-  catch (const devserver::PasswordError& error)
+  catch (const rcon::PasswordError& error)
   {
     std::cerr << "error: " << error.what() << '\n';
     return 2;
