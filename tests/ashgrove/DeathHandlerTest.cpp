@@ -97,6 +97,13 @@ TEST_P(DeathRules, WriteExactlyTheConfiguredLifespanAndFlag)
   EXPECT_EQ(body->CorpseLifespan, expected.Corpse);
   EXPECT_EQ(body->TamedCorpseLifespan, expected.Tamed);
   EXPECT_EQ(body->CorpseLifespanNonRelevant, expected.NonRelevant);
+  // The game's own Die starts the decay from what it finds: all of it must
+  // be written before the handler hands the call on.
+  const devhost::BodyAtDeath& seen = devhost::LastDieCall().Body;
+  EXPECT_EQ(seen.Flags, flags);
+  EXPECT_EQ(seen.CorpseLifespan, expected.Corpse);
+  EXPECT_EQ(seen.TamedCorpseLifespan, expected.Tamed);
+  EXPECT_EQ(seen.CorpseLifespanNonRelevant, expected.NonRelevant);
 }
 
 std::string DeathCaseName(const ::testing::TestParamInfo<DeathCase>& test)
