@@ -99,6 +99,10 @@ INSTANTIATE_TEST_SUITE_P(
         LifespanCase{"NegativeLifespan", CharacterKind::Dino, 1, -30.5F, 0.0F, Now - 30},
         LifespanCase{"LifespanBeyondRangeIsClamped", CharacterKind::Dino, 1, Huge, 0.0F,
                      Now + 2147483647.0},
+        // 2^31, the first float past the range: one off in the clamp and the
+        // deposit has expired before it drops.
+        LifespanCase{"LifespanOfExactly2To31IsClamped", CharacterKind::Dino, 1, 2147483648.0F, 0.0F,
+                     Now + 2147483647.0},
         LifespanCase{"NegativeLifespanBeyondRangeIsClamped", CharacterKind::Dino, 1, -Huge, 0.0F,
                      Now - 2147483648.0},
         LifespanCase{"NaNLeavesTheRequestedTime", CharacterKind::Dino, 1,
