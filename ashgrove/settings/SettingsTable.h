@@ -59,7 +59,7 @@ constexpr Setting DurationSetting(const char* key, std::int32_t CorpseSettingsVa
   return {key, SettingKind::Duration, fallback, nullptr, member, switch_member, meaning};
 }
 
-inline constexpr std::array<Setting, 6> SettingsTable = {
+inline constexpr std::array SettingsTable = {
     SwitchSetting("tamedDinosAffected", &CorpseSettingsValues::tamedDinosAffected, false,
                   "Switch: give tamed creatures' bodies (team 50001 and above) "
                   "tamedCorpseDecayTime seconds as their tamed corpse lifespan, and make them "

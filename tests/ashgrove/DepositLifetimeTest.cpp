@@ -129,7 +129,12 @@ TEST_F(DepositLifetime, SettingsAndTheHandlersWritesHaveNoEffect)
 {
   for (const bool on : {false, true})
   {
-    server_.WriteConfig(ConfigText(on, on, on, 11, 22, 33));
+    server_.WriteConfig(ConfigText({.tamedDinosAffected = on,
+                                    .wildDinosAffected = on,
+                                    .playersBodiesAffected = on,
+                                    .tamedCorpseDecayTime = 11,
+                                    .wildCorpseDecayTime = 22,
+                                    .playersBodiesDecayTime = 33}));
     LoadPlugin();
     const testsupport::ThreeBodies bodies = testsupport::SpawnThreeBodies(1800.9F, 400.0F, 900.0F);
     EXPECT_EQ(devhost::Kill(bodies.Player).DepositDestroyTime, 2800.25);

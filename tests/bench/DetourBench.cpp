@@ -39,8 +39,12 @@ public:
     devhost::ResetHost();
     devhost::SetConsoleLogEnabled(false);
     devhost::SetServerDirectory(server_.Path());
-    server_.WriteConfig(
-        testsupport::ConfigText(switches_on, switches_on, switches_on, 3600, 60, 7200));
+    server_.WriteConfig(testsupport::ConfigText({.tamedDinosAffected = switches_on,
+                                                 .wildDinosAffected = switches_on,
+                                                 .playersBodiesAffected = switches_on,
+                                                 .tamedCorpseDecayTime = 3600,
+                                                 .wildCorpseDecayTime = 60,
+                                                 .playersBodiesDecayTime = 7200}));
     bodies_ = testsupport::SpawnThreeBodies(1800.0F, 400.0F, 900.0F);
     devhost::World().TimeSeconds = 1000.0;
     if (with_plugin)

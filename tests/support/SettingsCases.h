@@ -21,11 +21,14 @@ struct LoadCase
 
 void PrintTo(const LoadCase& load_case, std::ostream* out);
 
-inline constexpr CorpseSettingsValues Defaults{false, false, false, 1800, 300, 1800};
-
-// The values with the three durations replaced.
-CorpseSettingsValues With(CorpseSettingsValues values, std::int32_t tamed, std::int32_t wild,
-                          std::int32_t players);
+// What an empty file loads to, written apart from the settings table. The
+// cases name the members they give; a switch they leave out is off.
+inline constexpr CorpseSettingsValues Defaults{.tamedDinosAffected = false,
+                                               .wildDinosAffected = false,
+                                               .playersBodiesAffected = false,
+                                               .tamedCorpseDecayTime = 1800,
+                                               .wildCorpseDecayTime = 300,
+                                               .playersBodiesDecayTime = 1800};
 
 const std::vector<LoadCase>& SettingsCases();
 } // namespace testsupport

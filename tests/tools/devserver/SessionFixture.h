@@ -22,7 +22,12 @@ class DevServerSession : public ::testing::Test
 protected:
   void SetUp() override
   {
-    server_.WriteConfig(testsupport::ConfigText(true, true, true, 3600, 60, 7200));
+    server_.WriteConfig(testsupport::ConfigText({.tamedDinosAffected = true,
+                                                 .wildDinosAffected = true,
+                                                 .playersBodiesAffected = true,
+                                                 .tamedCorpseDecayTime = 3600,
+                                                 .wildCorpseDecayTime = 60,
+                                                 .playersBodiesDecayTime = 7200}));
     session_ = std::make_unique<Session>(
         devserver::SessionConfig{server_.Path(), testsupport::PluginPath(), false}, out_);
   }
