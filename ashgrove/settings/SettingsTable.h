@@ -59,7 +59,9 @@ constexpr Setting DurationSetting(const char* key, std::int32_t CorpseSettingsVa
   return {key, SettingKind::Duration, fallback, nullptr, member, switch_member, meaning};
 }
 
-inline constexpr std::array SettingsTable = {
+// Its size is the count of its rows. Made by std::to_array: GCC 12 puts an
+// array whose type is deduced from its braces in writable memory.
+inline constexpr auto SettingsTable = std::to_array<Setting>({
     SwitchSetting("tamedDinosAffected", &CorpseSettingsValues::tamedDinosAffected, false,
                   "Switch: give tamed creatures' bodies (team 50001 and above) "
                   "tamedCorpseDecayTime seconds as their tamed corpse lifespan, and make them "
@@ -81,7 +83,7 @@ inline constexpr std::array SettingsTable = {
     DurationSetting("playersBodiesDecayTime", &CorpseSettingsValues::playersBodiesDecayTime, 1800,
                     &CorpseSettingsValues::playersBodiesAffected,
                     "Seconds a player's body lasts, when playersBodiesAffected is true."),
-};
+});
 
 // The row of a key, or null for a key the server does not know.
 constexpr const Setting* FindSetting(std::string_view key)
