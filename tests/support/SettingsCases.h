@@ -23,12 +23,17 @@ void PrintTo(const LoadCase& load_case, std::ostream* out);
 
 // What an empty file loads to, written apart from the settings table. The
 // cases name the members they give; a switch they leave out is off.
-inline constexpr CorpseSettingsValues Defaults{.tamedDinosAffected = false,
-                                               .wildDinosAffected = false,
-                                               .playersBodiesAffected = false,
-                                               .tamedCorpseDecayTime = 1800,
-                                               .wildCorpseDecayTime = 300,
-                                               .playersBodiesDecayTime = 1800};
+inline constexpr CorpseSettingsValues Defaults{
+    .tamedCorpseDecayTime = 1800, .wildCorpseDecayTime = 300, .playersBodiesDecayTime = 1800};
+
+// Every kind switched on, each with a lifespan of its own: what the sample
+// case's file sets.
+inline constexpr CorpseSettingsValues SampleSettings{.tamedDinosAffected = true,
+                                                     .wildDinosAffected = true,
+                                                     .playersBodiesAffected = true,
+                                                     .tamedCorpseDecayTime = 3600,
+                                                     .wildCorpseDecayTime = 60,
+                                                     .playersBodiesDecayTime = 7200};
 
 const std::vector<LoadCase>& SettingsCases();
 } // namespace testsupport

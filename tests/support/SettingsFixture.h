@@ -15,7 +15,6 @@ namespace testsupport
 {
 // Values no file in the settings tests produces, so an untouched store shows.
 inline constexpr CorpseSettingsValues Previous{.tamedDinosAffected = true,
-                                               .wildDinosAffected = false,
                                                .playersBodiesAffected = true,
                                                .tamedCorpseDecayTime = 11,
                                                .wildCorpseDecayTime = 22,

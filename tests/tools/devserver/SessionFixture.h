@@ -10,6 +10,7 @@
 #include "devhost/Host.h"
 #include "devserver/Session.h"
 #include "support/PluginFixture.h"
+#include "support/SettingsCases.h"
 
 namespace testsupport
 {
@@ -22,12 +23,7 @@ class DevServerSession : public ::testing::Test
 protected:
   void SetUp() override
   {
-    server_.WriteConfig(testsupport::ConfigText({.tamedDinosAffected = true,
-                                                 .wildDinosAffected = true,
-                                                 .playersBodiesAffected = true,
-                                                 .tamedCorpseDecayTime = 3600,
-                                                 .wildCorpseDecayTime = 60,
-                                                 .playersBodiesDecayTime = 7200}));
+    server_.WriteConfig(testsupport::ConfigText(testsupport::SampleSettings));
     session_ = std::make_unique<Session>(
         devserver::SessionConfig{server_.Path(), testsupport::PluginPath(), false}, out_);
   }
