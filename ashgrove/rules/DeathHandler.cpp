@@ -4,8 +4,8 @@
 
 #include "access/GameAccess.h"
 #include "host/ReflectedNames.h"
-#include "rules/WildTeamLimit.h"
 #include "settings/CorpseSettings.h"
+#include "settings/WildTeamLimit.h"
 
 namespace
 {

@@ -9,7 +9,7 @@
 #include "access/GameAccess.h"
 #include "host/Interfaces.h"
 #include "host/ReflectedNames.h"
-#include "rules/WildTeamLimit.h"
+#include "settings/WildTeamLimit.h"
 
 namespace
 {

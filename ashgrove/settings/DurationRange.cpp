@@ -1,19 +1,15 @@
 #include "settings/DurationRange.h"
 
 #include <cmath>
-#include <cstdint>
-#include <limits>
 #include <stdexcept>
 #include <string>
 
+#include "settings/DurationLimits.h"
 #include "settings/LoadErrors.h"
 
 namespace
 {
 using nlohmann::json;
-
-constexpr double LowestDuration = std::numeric_limits<std::int32_t>::min();
-constexpr double HighestDuration = std::numeric_limits<std::int32_t>::max();
 
 bool FitsDuration(const json& member)
 {
@@ -25,8 +21,7 @@ bool FitsDuration(const json& member)
   if (member.is_number_integer())
   {
     const auto value = member.get<json::number_integer_t>();
-    return value >= static_cast<json::number_integer_t>(LowestDuration) &&
-           value <= static_cast<json::number_integer_t>(HighestDuration);
+    return value >= LowestDuration && value <= HighestDuration;
   }
   const double whole = std::trunc(member.get<json::number_float_t>());
   return whole >= LowestDuration && whole <= HighestDuration;

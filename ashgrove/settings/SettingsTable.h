@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "settings/ConstantText.h"
 #include "settings/SettingsValues.h"
+#include "settings/WildTeamLimit.h"
 
 // Every setting of config.json, once. The reader takes the keys in this
 // order, so the first faulty one is the one reported; the settings checker,
@@ -59,15 +61,23 @@ constexpr Setting DurationSetting(const char* key, std::int32_t CorpseSettingsVa
   return {key, SettingKind::Duration, fallback, nullptr, member, switch_member, meaning};
 }
 
-inline constexpr std::array<Setting, 6> SettingsTable = {
+// The two switches' meanings quote the team limit.
+inline constexpr auto TamedSwitchMeaning =
+    "Switch: give tamed creatures' bodies (team " + Decimal<WildTeamLimit>() +
+    " and above) tamedCorpseDecayTime seconds as their tamed corpse lifespan, and make them "
+    "ignore the server's decomposition multipliers. Off: the game's own lifespan.";
+inline constexpr auto WildSwitchMeaning =
+    "Switch: give wild creatures' bodies (team below " + Decimal<WildTeamLimit>() +
+    ") wildCorpseDecayTime seconds as their corpse lifespan, also when nobody is near, and make "
+    "them ignore the server's decomposition multipliers. Off: the game's own lifespan.";
+
+// Its size is the count of its rows. Made by std::to_array: GCC 12 puts an
+// array whose type is deduced from its braces in writable memory.
+inline constexpr auto SettingsTable = std::to_array<Setting>({
     SwitchSetting("tamedDinosAffected", &CorpseSettingsValues::tamedDinosAffected, false,
-                  "Switch: give tamed creatures' bodies (team 50001 and above) "
-                  "tamedCorpseDecayTime seconds as their tamed corpse lifespan, and make them "
-                  "ignore the server's decomposition multipliers. Off: the game's own lifespan."),
+                  TamedSwitchMeaning.CStr()),
     SwitchSetting("wildDinosAffected", &CorpseSettingsValues::wildDinosAffected, false,
-                  "Switch: give wild creatures' bodies (team below 50001) wildCorpseDecayTime "
-                  "seconds as their corpse lifespan, also when nobody is near, and make them "
-                  "ignore the server's decomposition multipliers. Off: the game's own lifespan."),
+                  WildSwitchMeaning.CStr()),
     SwitchSetting("playersBodiesAffected", &CorpseSettingsValues::playersBodiesAffected, false,
                   "Switch: give players' bodies playersBodiesDecayTime seconds as their corpse "
                   "lifespan; the server's decomposition multipliers still apply to them. Off: "
@@ -81,7 +91,7 @@ inline constexpr std::array<Setting, 6> SettingsTable = {
     DurationSetting("playersBodiesDecayTime", &CorpseSettingsValues::playersBodiesDecayTime, 1800,
                     &CorpseSettingsValues::playersBodiesAffected,
                     "Seconds a player's body lasts, when playersBodiesAffected is true."),
-};
+});
 
 // The row of a key, or null for a key the server does not know.
 constexpr const Setting* FindSetting(std::string_view key)

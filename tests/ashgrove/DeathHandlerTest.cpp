@@ -27,6 +27,13 @@ constexpr float ClassTamed = 2000.0F;
 constexpr std::int32_t TamedTime = 3600;
 constexpr std::int32_t WildTime = 60;
 constexpr std::int32_t PlayersTime = 7200;
+// Every kind switched on, with lifespans no class gives.
+constexpr CorpseSettingsValues EveryKindOn{.tamedDinosAffected = true,
+                                           .wildDinosAffected = true,
+                                           .playersBodiesAffected = true,
+                                           .tamedCorpseDecayTime = 11,
+                                           .wildCorpseDecayTime = 22,
+                                           .playersBodiesDecayTime = 33};
 
 // What a death should leave on the body; members not named keep the game's
 // values.
@@ -75,7 +82,12 @@ TEST_P(DeathRules, WriteExactlyTheConfiguredLifespanAndFlag)
 {
   const auto [kind, team, switch_bits] = GetParam();
   const Switches on{(switch_bits & 1) != 0, (switch_bits & 2) != 0, (switch_bits & 4) != 0};
-  server_.WriteConfig(ConfigText(on.Tamed, on.Wild, on.Players, TamedTime, WildTime, PlayersTime));
+  server_.WriteConfig(ConfigText({.tamedDinosAffected = on.Tamed,
+                                  .wildDinosAffected = on.Wild,
+                                  .playersBodiesAffected = on.Players,
+                                  .tamedCorpseDecayTime = TamedTime,
+                                  .wildCorpseDecayTime = WildTime,
+                                  .playersBodiesDecayTime = PlayersTime}));
   LoadPlugin();
 
   auto* sim_class = devhost::DefineClass("Body", kind, ClassCorpse, ClassTamed);
@@ -97,6 +109,13 @@ TEST_P(DeathRules, WriteExactlyTheConfiguredLifespanAndFlag)
   EXPECT_EQ(body->CorpseLifespan, expected.Corpse);
   EXPECT_EQ(body->TamedCorpseLifespan, expected.Tamed);
   EXPECT_EQ(body->CorpseLifespanNonRelevant, expected.NonRelevant);
+  // The game's own Die starts the decay from what it finds: all of it must
+  // be written before the handler hands the call on.
+  const devhost::BodyAtDeath& seen = devhost::LastDieCall().Body;
+  EXPECT_EQ(seen.Flags, flags);
+  EXPECT_EQ(seen.CorpseLifespan, expected.Corpse);
+  EXPECT_EQ(seen.TamedCorpseLifespan, expected.Tamed);
+  EXPECT_EQ(seen.CorpseLifespanNonRelevant, expected.NonRelevant);
 }
 
 std::string DeathCaseName(const ::testing::TestParamInfo<DeathCase>& test)
@@ -136,7 +155,12 @@ class DeathDurations : public PluginTest, public ::testing::WithParamInterface<D
 TEST_P(DeathDurations, AreConvertedToTheNearestFloatWithoutBounds)
 {
   const std::int32_t seconds = GetParam().Configured;
-  server_.WriteConfig(ConfigText(true, true, true, seconds, seconds, seconds));
+  server_.WriteConfig(ConfigText({.tamedDinosAffected = true,
+                                  .wildDinosAffected = true,
+                                  .playersBodiesAffected = true,
+                                  .tamedCorpseDecayTime = seconds,
+                                  .wildCorpseDecayTime = seconds,
+                                  .playersBodiesDecayTime = seconds}));
   LoadPlugin();
   const testsupport::ThreeBodies bodies = testsupport::SpawnThreeBodies(5.0F, 5.0F, 6.0F);
   for (SimCharacter* body : {bodies.Player, bodies.Tamed, bodies.Wild})
@@ -169,7 +193,7 @@ protected:
 
 TEST_F(DeathHandler, FlagWritesTouchOnlyTheirOwnBit)
 {
-  server_.WriteConfig(ConfigText(true, true, true));
+  server_.WriteConfig(ConfigText(testsupport::EverySwitchOn()));
   LoadPlugin();
   SimCharacter* player = Spawn(CharacterKind::Player, 1);
   SimCharacter* wild = Spawn(CharacterKind::Dino, 1);
@@ -183,7 +207,7 @@ TEST_F(DeathHandler, FlagWritesTouchOnlyTheirOwnBit)
 
 TEST_F(DeathHandler, ACharacterOfNoKindIsOnlyAskedTheTwoTests)
 {
-  server_.WriteConfig(ConfigText(true, true, true));
+  server_.WriteConfig(ConfigText(testsupport::EverySwitchOn()));
   LoadPlugin();
   SimCharacter* other = Spawn(CharacterKind::Other, 60000);
   const SimCharacter before = *other;
@@ -202,7 +226,9 @@ TEST_F(DeathHandler, APlayersBodyIsNeverAskedTheCreatureTest)
 {
   for (const bool players_on : {false, true})
   {
-    server_.WriteConfig(ConfigText(true, true, players_on));
+    CorpseSettingsValues settings = testsupport::EverySwitchOn();
+    settings.playersBodiesAffected = players_on;
+    server_.WriteConfig(ConfigText(settings));
     LoadPlugin();
     SimCharacter* player = Spawn(CharacterKind::Player, 70000);
     devhost::SetLookupTrace(true);
@@ -218,7 +244,7 @@ TEST_F(DeathHandler, APlayersBodyIsNeverAskedTheCreatureTest)
 
 TEST_F(DeathHandler, PassesEveryArgumentAndTheResultOnUnchanged)
 {
-  server_.WriteConfig(ConfigText(true, true, true));
+  server_.WriteConfig(ConfigText(testsupport::EverySwitchOn()));
   LoadPlugin();
   SimCharacter* wild = Spawn(CharacterKind::Dino, 3);
   FDamageEvent event;
@@ -246,7 +272,7 @@ class DeathWithUnresolvedName : public DeathHandler,
 
 TEST_P(DeathWithUnresolvedName, StillReachesTheGame)
 {
-  server_.WriteConfig(ConfigText(true, true, true, 11, 22, 33));
+  server_.WriteConfig(ConfigText(EveryKindOn));
   LoadPlugin();
   devhost::HideName(GetParam());
   for (const auto kind : {CharacterKind::Player, CharacterKind::Dino, CharacterKind::Other})
@@ -276,7 +302,7 @@ INSTANTIATE_TEST_SUITE_P(Names, DeathWithUnresolvedName,
 
 TEST_F(DeathHandler, ABitFieldThatDoesNotFitItsWordIsLeftAlone)
 {
-  server_.WriteConfig(ConfigText(true, true, true, 11, 22, 33));
+  server_.WriteConfig(ConfigText(EveryKindOn));
   LoadPlugin();
   for (const auto& [position, count] :
        std::vector<std::pair<std::uint32_t, std::uint64_t>>{{31, 2}, {0, 0}, {0, 33}, {40, 1}})

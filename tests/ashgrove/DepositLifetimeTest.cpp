@@ -99,6 +99,10 @@ INSTANTIATE_TEST_SUITE_P(
         LifespanCase{"NegativeLifespan", CharacterKind::Dino, 1, -30.5F, 0.0F, Now - 30},
         LifespanCase{"LifespanBeyondRangeIsClamped", CharacterKind::Dino, 1, Huge, 0.0F,
                      Now + 2147483647.0},
+        // 2^31, the first float past the range: one off in the clamp and the
+        // deposit has expired before it drops.
+        LifespanCase{"LifespanOfExactly2To31IsClamped", CharacterKind::Dino, 1, 2147483648.0F, 0.0F,
+                     Now + 2147483647.0},
         LifespanCase{"NegativeLifespanBeyondRangeIsClamped", CharacterKind::Dino, 1, -Huge, 0.0F,
                      Now - 2147483648.0},
         LifespanCase{"NaNLeavesTheRequestedTime", CharacterKind::Dino, 1,
@@ -125,7 +129,12 @@ TEST_F(DepositLifetime, SettingsAndTheHandlersWritesHaveNoEffect)
 {
   for (const bool on : {false, true})
   {
-    server_.WriteConfig(ConfigText(on, on, on, 11, 22, 33));
+    server_.WriteConfig(ConfigText({.tamedDinosAffected = on,
+                                    .wildDinosAffected = on,
+                                    .playersBodiesAffected = on,
+                                    .tamedCorpseDecayTime = 11,
+                                    .wildCorpseDecayTime = 22,
+                                    .playersBodiesDecayTime = 33}));
     LoadPlugin();
     const testsupport::ThreeBodies bodies = testsupport::SpawnThreeBodies(1800.9F, 400.0F, 900.0F);
     EXPECT_EQ(devhost::Kill(bodies.Player).DepositDestroyTime, 2800.25);

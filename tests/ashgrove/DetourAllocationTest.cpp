@@ -23,7 +23,7 @@ protected:
     {
       GTEST_SKIP() << "this platform does not let the test count the plugin's allocations";
     }
-    server_.WriteConfig(testsupport::ConfigText(true, true, true));
+    server_.WriteConfig(testsupport::ConfigText(testsupport::EverySwitchOn()));
     LoadPlugin();
   }
 };

@@ -42,7 +42,12 @@ protected:
   void PlayOneCycle(int cycle)
   {
     const bool on = cycle % 2 == 0;
-    server_.WriteConfig(ConfigText(on, on, on, 100 + cycle, 200 + cycle, 300 + cycle));
+    server_.WriteConfig(ConfigText({.tamedDinosAffected = on,
+                                    .wildDinosAffected = on,
+                                    .playersBodiesAffected = on,
+                                    .tamedCorpseDecayTime = 100 + cycle,
+                                    .wildCorpseDecayTime = 200 + cycle,
+                                    .playersBodiesDecayTime = 300 + cycle}));
     plugin_ = std::make_unique<devhost::PluginLibrary>(testsupport::PluginPath());
     ASSERT_FALSE(plugin_->Init());
 

@@ -32,7 +32,10 @@ protected:
   void SetUp() override
   {
     PluginTest::SetUp();
-    server_.WriteConfig(ConfigText(false, true, false, 1800, 60, 1800));
+    server_.WriteConfig(ConfigText({.wildDinosAffected = true,
+                                    .tamedCorpseDecayTime = 1800,
+                                    .wildCorpseDecayTime = 60,
+                                    .playersBodiesDecayTime = 1800}));
     LoadPlugin();
     devhost::SetMessageListener(
         [this](const devhost::DeliveredMessage& message)
@@ -230,10 +233,16 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ReloadCommand, TheNextDeathUsesReloadedSettings)
 {
   EXPECT_EQ(WildCorpseLifespan(), 60.0F);
-  server_.WriteConfig(ConfigText(false, true, false, 1800, 120, 1800));
+  server_.WriteConfig(ConfigText({.wildDinosAffected = true,
+                                  .tamedCorpseDecayTime = 1800,
+                                  .wildCorpseDecayTime = 120,
+                                  .playersBodiesDecayTime = 1800}));
   Console("frank", "Ashgrove.Reload");
   EXPECT_EQ(WildCorpseLifespan(), 120.0F);
-  server_.WriteConfig(ConfigText(false, true, false, 1800, 240, 1800));
+  server_.WriteConfig(ConfigText({.wildDinosAffected = true,
+                                  .tamedCorpseDecayTime = 1800,
+                                  .wildCorpseDecayTime = 240,
+                                  .playersBodiesDecayTime = 1800}));
   Rcon(2, "Ashgrove.Reload");
   EXPECT_EQ(WildCorpseLifespan(), 240.0F);
 }

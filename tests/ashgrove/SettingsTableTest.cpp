@@ -39,10 +39,24 @@ TEST(SettingsTable, DefaultsAreWhatAnEmptyFileLoads)
 // as the values it was written from, whatever they are.
 TEST(SettingsTable, EveryRowFillsItsOwnMember)
 {
-  for (const CorpseSettingsValues& values :
-       {CorpseSettingsValues{true, false, false, 1, 2, 3},
-        CorpseSettingsValues{false, true, false, -1, 0, 2147483647},
-        CorpseSettingsValues{false, false, true, -2147483647 - 1, 7, 8}})
+  for (const CorpseSettingsValues& values : {CorpseSettingsValues{.tamedDinosAffected = true,
+                                            .wildDinosAffected = false,
+                                            .playersBodiesAffected = false,
+                                            .tamedCorpseDecayTime = 1,
+                                            .wildCorpseDecayTime = 2,
+                                            .playersBodiesDecayTime = 3},
+                                             CorpseSettingsValues{.tamedDinosAffected = false,
+                                             .wildDinosAffected = true,
+                                             .playersBodiesAffected = false,
+                                             .tamedCorpseDecayTime = -1,
+                                             .wildCorpseDecayTime = 0,
+                                             .playersBodiesDecayTime = 2147483647},
+                                             CorpseSettingsValues{.tamedDinosAffected = false,
+                                             .wildDinosAffected = false,
+                                             .playersBodiesAffected = true,
+                                             .tamedCorpseDecayTime = -2147483647 - 1,
+                                             .wildCorpseDecayTime = 7,
+                                             .playersBodiesDecayTime = 8}})
   {
     EXPECT_EQ(ReadSettingsText(testsupport::ConfigText(values)), values);
   }

@@ -13,11 +13,9 @@
 
 namespace
 {
-using testsupport::Defaults;
 using testsupport::LoadCase;
 using testsupport::Previous;
 using testsupport::SettingsCases;
-using testsupport::With;
 
 class SettingsFile : public testsupport::SettingsLoadTest,
                      public ::testing::WithParamInterface<LoadCase>
@@ -57,7 +55,9 @@ TEST_F(SettingsFileErrors, MissingFileChangesNothingAndARestoredFileLoads)
 
   server_.WriteConfig(R"({"tamedCorpseDecayTime": 42})");
   EXPECT_EQ(LoadError(), std::nullopt);
-  EXPECT_EQ(CorpseSettings, With(Defaults, 42, 300, 1800));
+  EXPECT_EQ(CorpseSettings, (CorpseSettingsValues{.tamedCorpseDecayTime = 42,
+                                                  .wildCorpseDecayTime = 300,
+                                                  .playersBodiesDecayTime = 1800}));
 }
 
 TEST_F(SettingsFileErrors, ExceptionTypesAreTheLibrarysOwn)

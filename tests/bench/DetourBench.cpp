@@ -13,9 +13,11 @@
 #include "devhost/PluginLibrary.h"
 #include "devhost/World.h"
 #include "host/AsaApi.h"
+#include "settings/SettingsTable.h"
 #include "support/AllocationCounter.h"
 #include "support/PluginFiles.h"
 #include "support/ServerDirectory.h"
+#include "support/SettingsCases.h"
 #include "support/World.h"
 
 namespace
@@ -39,8 +41,9 @@ public:
     devhost::ResetHost();
     devhost::SetConsoleLogEnabled(false);
     devhost::SetServerDirectory(server_.Path());
+    // Switched off, the detours write nothing, whatever the lifespans.
     server_.WriteConfig(
-        testsupport::ConfigText(switches_on, switches_on, switches_on, 3600, 60, 7200));
+        testsupport::ConfigText(switches_on ? testsupport::SampleSettings : DefaultSettings));
     bodies_ = testsupport::SpawnThreeBodies(1800.0F, 400.0F, 900.0F);
     devhost::World().TimeSeconds = 1000.0;
     if (with_plugin)

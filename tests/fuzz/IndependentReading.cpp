@@ -82,5 +82,10 @@ std::optional<CorpseSettingsValues> ReadSettingsIndependently(const std::string&
   {
     return std::nullopt;
   }
-  return CorpseSettingsValues{*tamed, *wild, *players, *tamed_time, *wild_time, *players_time};
+  return CorpseSettingsValues{.tamedDinosAffected = *tamed,
+                              .wildDinosAffected = *wild,
+                              .playersBodiesAffected = *players,
+                              .tamedCorpseDecayTime = *tamed_time,
+                              .wildCorpseDecayTime = *wild_time,
+                              .playersBodiesDecayTime = *players_time};
 }

@@ -45,22 +45,16 @@ function count(text, pattern) {
   return (text.match(new RegExp(pattern, "g")) ?? []).length;
 }
 
-test("a wrong password is answered, then the connection closed; repeats refuse the address", async () => {
-  await withServer(["--rcon-ban-after", "3", "--rcon-ban-time", "1.5"], async (server) => {
+test("a wrong password is answered and logged, then the connection closed", async () => {
+  await withServer([], async (server) => {
     for (let guess = 1; guess <= 3; guess += 1) {
       const client = await RawClient.connect(server.port);
       assert.equal(await client.auth(`guess ${guess}`), -1);
       await client.closedWithin(2000);
     }
-    // Refused now: even the right password gets nowhere.
-    const refused = await RawClient.connect(server.port);
-    refused.send(1, Auth, password);
-    await refused.closedWithin(2000);
-    await server.waitFor(/refusing 127\.0\.0\.1 for 1\.5 s after 3 wrong passwords/);
-    assert.equal(count(server.stderr, "rcon: wrong password from 127\\.0\\.0\\.1"), 3);
-    assert.match(server.stderr, /wrong password from 127\.0\.0\.1 \(3 of 3 within 1\.5 s\)/);
-    // Once the refusal is over the address is served again.
-    await sleep(1600);
+    await server.waitFor(/(rcon: wrong password from 127\.0\.0\.1\n[^]*){3}/);
+    assert.equal(count(server.stderr, "rcon: wrong password from 127\\.0\\.0\\.1\n"), 3);
+    // Guesses before it keep nobody out.
     const client = await loggedIn(server);
     client.end();
   });
@@ -105,25 +99,20 @@ test("connections that do not authenticate, or stall inside a packet, are closed
   });
 });
 
-test("a full table makes room by dropping the oldest unauthenticated connection", async () => {
-  await withServer(["--rcon-max-connections", "3"], async (server) => {
+test("a full table turns newcomers away until a place is free", async () => {
+  await withServer(["--rcon-max-connections", "2"], async (server) => {
     const first = await loggedIn(server);
-    const oldest = await RawClient.connect(server.port);
-    await sleep(50);
-    const newer = await RawClient.connect(server.port);
-    await sleep(50);
-    const newest = await RawClient.connect(server.port);
-    await oldest.closedWithin(2000);
-    await server.waitFor(/displaced by a newer connection, all 3 being taken/);
-    assert.equal(await newer.auth(password), 1);
-    assert.equal(await newest.auth(password), 1);
-    // Every connection has authenticated: a newcomer is turned away.
+    const second = await RawClient.connect(server.port);
     const turnedAway = await RawClient.connect(server.port);
     await turnedAway.closedWithin(2000);
-    await server.waitFor(/refusing a connection from 127\.0\.0\.1:\d+: all 3 connections are authenticated/);
+    await server.waitFor(/refusing a connection from 127\.0\.0\.1:\d+: all 2 connections are taken/);
+    assert.equal(await second.auth(password), 1);
     const reply = await first.command(5, "Ashgrove.Reload");
     assert.equal(reply[0].body.toString(), "Reloaded config");
-    for (const client of [first, newer, newest]) {
+    second.end();
+    await sleep(200);
+    const later = await loggedIn(server);
+    for (const client of [first, later]) {
       client.end();
     }
   });

@@ -37,11 +37,17 @@ std::string ConfigText(const CorpseSettingsValues& values)
   return text + "}";
 }
 
-std::string ConfigText(bool tamed, bool wild, bool players, std::int32_t tamed_time,
-                       std::int32_t wild_time, std::int32_t players_time)
+CorpseSettingsValues EverySwitchOn()
 {
-  return ConfigText(
-      CorpseSettingsValues{tamed, wild, players, tamed_time, wild_time, players_time});
+  CorpseSettingsValues values = DefaultSettings;
+  for (const Setting& setting : SettingsTable)
+  {
+    if (setting.Kind == SettingKind::Switch)
+    {
+      setting.Store(values, 1);
+    }
+  }
+  return values;
 }
 
 } // namespace testsupport

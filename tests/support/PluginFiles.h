@@ -16,8 +16,7 @@ std::string TestName(const std::string& text);
 // A settings file that sets every key of the settings table to its value.
 std::string ConfigText(const CorpseSettingsValues& values);
 
-// The same for the given switches and durations.
-std::string ConfigText(bool tamed, bool wild, bool players, std::int32_t tamed_time = 1800,
-                       std::int32_t wild_time = 300, std::int32_t players_time = 1800);
+// The table's defaults with every switch on.
+CorpseSettingsValues EverySwitchOn();
 
 } // namespace testsupport

@@ -2,6 +2,7 @@
 
 #include "devhost/Host.h"
 #include "devhost/Logging.h"
+#include "settings/SettingsTable.h"
 
 namespace testsupport
 {
@@ -10,7 +11,7 @@ void PluginTest::SetUp()
   devhost::ResetHost();
   devhost::SetConsoleLogEnabled(false);
   devhost::SetServerDirectory(server_.Path());
-  server_.WriteConfig(ConfigText(false, false, false));
+  server_.WriteConfig(ConfigText(DefaultSettings));
 }
 
 void PluginTest::TearDown()

@@ -16,31 +16,55 @@ const LoadCase Cases[] = {
     {"SampleFile",
      R"({"tamedDinosAffected": true, "wildDinosAffected": true, "playersBodiesAffected": true,
          "tamedCorpseDecayTime": 3600, "wildCorpseDecayTime": 60, "playersBodiesDecayTime": 7200})",
-     CorpseSettingsValues{true, true, true, 3600, 60, 7200}, ""},
+     SampleSettings, ""},
     {"OneKeyResetsTheOthersToDefaults", R"({"wildDinosAffected": true})",
-     CorpseSettingsValues{false, true, false, 1800, 300, 1800}, ""},
+     CorpseSettingsValues{.wildDinosAffected = true,
+                          .tamedCorpseDecayTime = 1800,
+                          .wildCorpseDecayTime = 300,
+                          .playersBodiesDecayTime = 1800},
+     ""},
     {"FractionsCutTowardZero",
      R"({"tamedCorpseDecayTime": 90.9, "wildCorpseDecayTime": -90.9, "playersBodiesDecayTime": 1e2})",
-     With(Defaults, 90, -90, 100), ""},
+     CorpseSettingsValues{
+         .tamedCorpseDecayTime = 90, .wildCorpseDecayTime = -90, .playersBodiesDecayTime = 100},
+     ""},
     {"BooleansAsDurations",
      R"({"tamedCorpseDecayTime": true, "wildCorpseDecayTime": false, "playersBodiesDecayTime": -5})",
-     With(Defaults, 1, 0, -5), ""},
+     CorpseSettingsValues{
+         .tamedCorpseDecayTime = 1, .wildCorpseDecayTime = 0, .playersBodiesDecayTime = -5},
+     ""},
     {"ZeroAndLimitsAreKept",
      R"({"tamedCorpseDecayTime": 2147483647, "wildCorpseDecayTime": -2147483648,
          "playersBodiesDecayTime": 0})",
-     With(Defaults, 2147483647, -2147483647 - 1, 0), ""},
+     CorpseSettingsValues{.tamedCorpseDecayTime = 2147483647,
+                          .wildCorpseDecayTime = -2147483647 - 1,
+                          .playersBodiesDecayTime = 0},
+     ""},
     {"FractionsJustInsideTheLimits",
      R"({"tamedCorpseDecayTime": 2147483647.9, "wildCorpseDecayTime": -2147483648.9})",
-     With(Defaults, 2147483647, -2147483647 - 1, 1800), ""},
+     CorpseSettingsValues{.tamedCorpseDecayTime = 2147483647,
+                          .wildCorpseDecayTime = -2147483647 - 1,
+                          .playersBodiesDecayTime = 1800},
+     ""},
     {"TrailingTextIsIgnored", R"({"wildDinosAffected": true} this is not json {)",
-     CorpseSettingsValues{false, true, false, 1800, 300, 1800}, ""},
+     CorpseSettingsValues{.wildDinosAffected = true,
+                          .tamedCorpseDecayTime = 1800,
+                          .wildCorpseDecayTime = 300,
+                          .playersBodiesDecayTime = 1800},
+     ""},
     {"LastDuplicateWins", R"({"wildCorpseDecayTime": 10, "wildCorpseDecayTime": 20})",
-     With(Defaults, 1800, 20, 1800), ""},
+     CorpseSettingsValues{
+         .tamedCorpseDecayTime = 1800, .wildCorpseDecayTime = 20, .playersBodiesDecayTime = 1800},
+     ""},
     {"KeysAreCaseSensitive", R"({"WildDinosAffected": true, "tamedcorpsedecaytime": 5})", Defaults,
      ""},
     {"NestedKeysAreNotSearched", R"({"more": {"tamedDinosAffected": true}})", Defaults, ""},
     {"ByteOrderMarkIsAccepted", "\xEF\xBB\xBF{\"playersBodiesAffected\": true}",
-     CorpseSettingsValues{false, false, true, 1800, 300, 1800}, ""},
+     CorpseSettingsValues{.playersBodiesAffected = true,
+                          .tamedCorpseDecayTime = 1800,
+                          .wildCorpseDecayTime = 300,
+                          .playersBodiesDecayTime = 1800},
+     ""},
     {"NumberForSwitch", R"({"tamedDinosAffected": true, "wildDinosAffected": 1})", std::nullopt,
      "[json.exception.type_error.302] type must be boolean, but is number"},
     {"ObjectForSwitch", R"({"playersBodiesAffected": {}})", std::nullopt,
@@ -88,15 +112,6 @@ const LoadCase Cases[] = {
 void PrintTo(const LoadCase& load_case, std::ostream* out)
 {
   *out << load_case.Name;
-}
-
-CorpseSettingsValues With(CorpseSettingsValues values, std::int32_t tamed, std::int32_t wild,
-                          std::int32_t players)
-{
-  values.tamedCorpseDecayTime = tamed;
-  values.wildCorpseDecayTime = wild;
-  values.playersBodiesDecayTime = players;
-  return values;
 }
 
 const std::vector<LoadCase>& SettingsCases()

@@ -21,11 +21,19 @@ struct LoadCase
 
 void PrintTo(const LoadCase& load_case, std::ostream* out);
 
-inline constexpr CorpseSettingsValues Defaults{false, false, false, 1800, 300, 1800};
+// What an empty file loads to, written apart from the settings table. The
+// cases name the members they give; a switch they leave out is off.
+inline constexpr CorpseSettingsValues Defaults{
+    .tamedCorpseDecayTime = 1800, .wildCorpseDecayTime = 300, .playersBodiesDecayTime = 1800};
 
-// The values with the three durations replaced.
-CorpseSettingsValues With(CorpseSettingsValues values, std::int32_t tamed, std::int32_t wild,
-                          std::int32_t players);
+// Every kind switched on, each with a lifespan of its own: what the sample
+// case's file sets.
+inline constexpr CorpseSettingsValues SampleSettings{.tamedDinosAffected = true,
+                                                     .wildDinosAffected = true,
+                                                     .playersBodiesAffected = true,
+                                                     .tamedCorpseDecayTime = 3600,
+                                                     .wildCorpseDecayTime = 60,
+                                                     .playersBodiesDecayTime = 7200};
 
 const std::vector<LoadCase>& SettingsCases();
 } // namespace testsupport

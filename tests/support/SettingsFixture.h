@@ -14,7 +14,11 @@
 namespace testsupport
 {
 // Values no file in the settings tests produces, so an untouched store shows.
-inline constexpr CorpseSettingsValues Previous{true, false, true, 11, 22, 33};
+inline constexpr CorpseSettingsValues Previous{.tamedDinosAffected = true,
+                                               .playersBodiesAffected = true,
+                                               .tamedCorpseDecayTime = 11,
+                                               .wildCorpseDecayTime = 22,
+                                               .playersBodiesDecayTime = 33};
 
 // A server directory the host reports, and the settings store holding
 // Previous, for tests that load the settings file in this process.

@@ -43,6 +43,16 @@ struct DepositCall
   bool IsVisible = false;
 };
 
+// What the game's own Die finds on a body: it starts the body's decay from
+// these.
+struct BodyAtDeath
+{
+  float CorpseLifespan = 0.0F;
+  float TamedCorpseLifespan = 0.0F;
+  float CorpseLifespanNonRelevant = 0.0F;
+  std::uint32_t Flags = 0; // the word holding bIgnoreCorpseDecompositionMultipliers
+};
+
 struct DieCall
 {
   APrimalCharacter* Character = nullptr;
@@ -51,6 +61,7 @@ struct DieCall
   AController* Killer = nullptr;
   AActor* DamageCauser = nullptr;
   std::uint64_t Calls = 0;
+  BodyAtDeath Body; // as the call found it; all zero for no body of ours
 };
 
 // The game's call sites: each goes through the host's detour table.

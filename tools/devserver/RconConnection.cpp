@@ -19,12 +19,13 @@ constexpr std::size_t ReadChunk = 8192;
 // Packets handled in one go before other clients get the game thread, so
 // that a client sending many requests at once cannot hold up the others.
 constexpr int PacketsPerTurn = 16;
-} // namespace
 
+// "5 s", "0.25 s".
 std::string Seconds(std::chrono::nanoseconds duration)
 {
   return fmt::format("{:g} s", std::chrono::duration<double>(duration).count());
 }
+} // namespace
 
 std::string Describe(const tcp::endpoint& endpoint)
 {
@@ -95,7 +96,7 @@ void RconConnection::Close(std::string_view reason)
   if (!reason.empty() && owner_ != nullptr)
   {
     owner_->Diagnose(
-        fmt::format("rcon: dropping the connection from {}: {}", Describe(peer_), reason), true);
+        fmt::format("rcon: dropping the connection from {}: {}", Describe(peer_), reason));
   }
   asio::error_code ignored;
   socket_.shutdown(tcp::socket::shutdown_both, ignored);
@@ -189,31 +190,7 @@ void RconConnection::Turn()
     return;
   }
   in_turn_ = true;
-  int handled = 0;
-  bool more = false;
-  while (open_ && !closing_ && BufferedOutput() <= limits_.OutputLimit)
-  {
-    if (handled == PacketsPerTurn)
-    {
-      more = true;
-      break;
-    }
-    const rcon::Parsed parsed = rcon::Parse(in_.data() + in_begin_, in_end_ - in_begin_);
-    if (parsed.Result == rcon::Parsed::Incomplete)
-    {
-      break;
-    }
-    if (parsed.Result == rcon::Parsed::OutOfBounds)
-    {
-      in_turn_ = false;
-      Close("packet size out of bounds");
-      return;
-    }
-    in_begin_ += parsed.Consumed;
-    partial_since_ = {};
-    ++handled;
-    rules_.Handle(parsed.Value, *this);
-  }
+  const bool more = HandleReceived();
   in_turn_ = false;
   if (!open_)
   {
@@ -224,6 +201,40 @@ void RconConnection::Turn()
     Close("cannot queue a reply: " + failure_);
     return;
   }
+  FinishTurn(more);
+}
+
+// Handles whole packets until only part of one is left, the unsent replies
+// are over the limit or the turn's share is used up; true in the last case.
+bool RconConnection::HandleReceived()
+{
+  for (int handled = 0; open_ && !closing_ && BufferedOutput() <= limits_.OutputLimit; ++handled)
+  {
+    if (handled == PacketsPerTurn)
+    {
+      return true;
+    }
+    const rcon::Parsed parsed = rcon::Parse(in_.data() + in_begin_, in_end_ - in_begin_);
+    if (parsed.Result == rcon::Parsed::Incomplete)
+    {
+      break;
+    }
+    if (parsed.Result == rcon::Parsed::OutOfBounds)
+    {
+      Close("packet size out of bounds");
+      break;
+    }
+    in_begin_ += parsed.Consumed;
+    partial_since_ = {};
+    rules_.Handle(parsed.Value, *this);
+  }
+  return false;
+}
+
+// After a turn the replies go out; then the connection closes once they are
+// sent, waits for them to drain, takes another turn, or reads on.
+void RconConnection::FinishTurn(bool more)
+{
   Flush();
   if (closing_)
   {
@@ -255,8 +266,7 @@ void RconConnection::NotePartialPacket()
 
 bool RconConnection::LogIn(std::string_view password)
 {
-  return owner_ != nullptr &&
-         owner_->LogIn(peer_.address(), password) == RconOwner::Login::Accepted;
+  return owner_ != nullptr && owner_->LogIn(peer_.address(), password);
 }
 
 bool RconConnection::RunCommand(std::int32_t id, std::string_view line)

@@ -23,17 +23,11 @@ class RconConnection;
 class RconOwner
 {
 public:
-  enum class Login
-  {
-    Accepted,
-    Wrong,
-    Refused, // the address is refused for a while, whatever the password
-  };
-
-  virtual Login LogIn(const asio::ip::address& address, std::string_view password) = 0;
+  // Whether the password is the server's.
+  virtual bool LogIn(const asio::ip::address& address, std::string_view password) = 0;
   virtual void Closed(RconConnection& connection) = 0;
-  // A line for standard error; `frequent` ones are thinned out in a flood.
-  virtual void Diagnose(const std::string& line, bool frequent) = 0;
+  // A line for standard error.
+  virtual void Diagnose(const std::string& line) = 0;
 
 protected:
   RconOwner() = default;
@@ -67,9 +61,7 @@ public:
   // The owner is going away and must not be called any more.
   void Detach() { owner_ = nullptr; }
 
-  [[nodiscard]] bool Authenticated() const { return rules_.Authenticated(); }
   [[nodiscard]] std::size_t BufferedOutput() const;
-  [[nodiscard]] const asio::ip::tcp::endpoint& Peer() const { return peer_; }
 
 private:
   template <class Step> void Guarded(Step step);
@@ -79,6 +71,8 @@ private:
   void Read();
   void OnRead(const asio::error_code& error, std::size_t bytes);
   void Turn();
+  bool HandleReceived();
+  void FinishTurn(bool more);
   void QueueReply(std::int32_t id, std::int32_t type, std::string_view body) noexcept;
 
   // What the protocol's rules ask of the connection.
@@ -127,7 +121,4 @@ private:
 
 // "127.0.0.1:5000" or "[::1]:5000".
 std::string Describe(const asio::ip::tcp::endpoint& endpoint);
-
-// "5 s", "0.25 s".
-std::string Seconds(std::chrono::nanoseconds duration);
 } // namespace devserver

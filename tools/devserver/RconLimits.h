@@ -5,17 +5,14 @@
 #include <cstdint>
 #include <string>
 
-#include "devserver/LoginThrottle.h"
-
 namespace devserver
 {
 // What one RCON server allows its clients; docs/devserver.md documents each
 // default.
 struct RconLimits
 {
-  // Connections held at once. When the table is full a newcomer displaces
-  // the oldest connection that has not authenticated, and is turned away
-  // only when every connection has.
+  // Connections held at once; when the table is full a newcomer is turned
+  // away.
   std::size_t MaxConnections = 64;
   // A connection must authenticate this soon after it is accepted.
   std::chrono::milliseconds AuthTimeout{5000};
@@ -26,7 +23,6 @@ struct RconLimits
   // Past this many bytes of unsent replies a connection's requests wait
   // until half of them are sent.
   std::size_t OutputLimit = 64 * 1024;
-  LoginThrottle::Policy Logins;
 };
 
 struct RconSettings

@@ -13,9 +13,6 @@ namespace
 using asio::ip::tcp;
 using namespace std::chrono_literals;
 
-// Frequent lines (dropped and refused connections) let through a second.
-constexpr unsigned ThinningBurst = 20;
-
 // The sweep runs often enough to catch the shortest deadline within a
 // quarter of it, and at least twice a second.
 std::chrono::milliseconds SweepPeriod(const RconLimits& limits)
@@ -50,18 +47,11 @@ bool SamePassword(std::string_view given, std::string_view expected)
   }
   return difference == 0U;
 }
-
-std::string Counted(const asio::ip::address& address)
-{
-  const asio::ip::address key = LoginThrottle::Key(address);
-  return key.is_v6() ? key.to_string() + "/64" : key.to_string();
-}
 } // namespace
 
 RconServer::RconServer(asio::io_context& io, RconSettings settings, std::ostream& diagnostics)
     : acceptor_(io, tcp::endpoint(asio::ip::make_address(settings.BindAddress), settings.Port)),
-      retry_timer_(io), sweep_timer_(io), settings_(std::move(settings)), diagnostics_(diagnostics),
-      logins_(settings_.Limits.Logins), thinning_since_(Clock::now())
+      retry_timer_(io), sweep_timer_(io), settings_(std::move(settings)), diagnostics_(diagnostics)
 {
   Accept();
   ScheduleSweep();
@@ -111,7 +101,7 @@ void RconServer::Accept()
         }
         catch (const std::exception& failure)
         {
-          Diagnose(fmt::format("rcon: cannot admit a connection: {}", failure.what()), true);
+          Diagnose(fmt::format("rcon: cannot admit a connection: {}", failure.what()));
         }
         Accept();
       });
@@ -146,19 +136,10 @@ void RconServer::Admit(tcp::socket socket)
   {
     return; // gone already
   }
-  if (logins_.Refused(peer.address(), Clock::now()))
+  if (connections_.size() >= settings_.Limits.MaxConnections)
   {
-    Diagnose(fmt::format("rcon: refusing a connection from {}: too many wrong passwords",
-                         Describe(peer)),
-             true);
-    return;
-  }
-  if (connections_.size() >= settings_.Limits.MaxConnections && !DisplaceOldestUnauthenticated())
-  {
-    Diagnose(fmt::format("rcon: refusing a connection from {}: all {} connections are "
-                         "authenticated",
-                         Describe(peer), connections_.size()),
-             true);
+    Diagnose(fmt::format("rcon: refusing a connection from {}: all {} connections are taken",
+                         Describe(peer), connections_.size()));
     return;
   }
   // Replies are small and awaited one by one: send each at once.
@@ -167,21 +148,6 @@ void RconServer::Admit(tcp::socket socket)
       std::move(socket), peer, static_cast<RconOwner&>(*this), settings_.Limits);
   connections_.push_back(connection);
   connection->Start();
-}
-
-bool RconServer::DisplaceOldestUnauthenticated()
-{
-  const auto oldest =
-      std::find_if(connections_.begin(), connections_.end(),
-                   [](const auto& connection) { return !connection->Authenticated(); });
-  if (oldest == connections_.end())
-  {
-    return false;
-  }
-  const std::shared_ptr<RconConnection> displaced = *oldest;
-  displaced->Close("displaced by a newer connection, all " +
-                   std::to_string(settings_.Limits.MaxConnections) + " being taken");
-  return true;
 }
 
 void RconServer::ScheduleSweep()
@@ -209,52 +175,21 @@ void RconServer::Sweep()
     {
       connection->CheckDeadlines(now);
     }
-    logins_.Forget(now);
   }
   catch (const std::exception& failure)
   {
     diagnostics_ << "rcon: sweep failed: " << failure.what() << '\n';
   }
-  if (now - thinning_since_ >= 1s && thinning_held_back_ > 0)
-  {
-    diagnostics_ << "rcon: " << thinning_held_back_
-                 << " more lines about dropped or refused connections left out\n";
-    thinning_held_back_ = 0;
-  }
 }
 
-RconOwner::Login RconServer::LogIn(const asio::ip::address& address, std::string_view password)
+bool RconServer::LogIn(const asio::ip::address& address, std::string_view password)
 {
-  const Clock::time_point now = Clock::now();
-  if (logins_.Refused(address, now))
-  {
-    Diagnose(fmt::format("rcon: refusing a login from {}: too many wrong passwords",
-                         address.to_string()),
-             true);
-    return Login::Refused;
-  }
   if (SamePassword(password, settings_.Password))
   {
-    return Login::Accepted;
+    return true;
   }
-  const LoginThrottle::Failure failure = logins_.RecordFailure(address, now);
-  const auto& rules = logins_.Rules();
-  if (rules.Failures == 0)
-  {
-    diagnostics_ << "rcon: wrong password from " << address.to_string() << '\n';
-  }
-  else
-  {
-    diagnostics_ << fmt::format("rcon: wrong password from {} ({} of {} within {})\n",
-                                address.to_string(), failure.Count, rules.Failures,
-                                Seconds(rules.Period));
-  }
-  if (failure.Refused)
-  {
-    diagnostics_ << fmt::format("rcon: refusing {} for {} after {} wrong passwords\n",
-                                Counted(address), Seconds(rules.Period), failure.Count);
-  }
-  return Login::Wrong;
+  diagnostics_ << "rcon: wrong password from " << address.to_string() << '\n';
+  return false;
 }
 
 void RconServer::Closed(RconConnection& connection)
@@ -262,23 +197,8 @@ void RconServer::Closed(RconConnection& connection)
   std::erase_if(connections_, [&](const auto& held) { return held.get() == &connection; });
 }
 
-void RconServer::Diagnose(const std::string& line, bool frequent)
+void RconServer::Diagnose(const std::string& line)
 {
-  if (frequent)
-  {
-    const Clock::time_point now = Clock::now();
-    if (now - thinning_since_ >= 1s)
-    {
-      thinning_since_ = now;
-      thinning_admitted_ = 0;
-    }
-    if (thinning_admitted_ == ThinningBurst)
-    {
-      ++thinning_held_back_;
-      return;
-    }
-    ++thinning_admitted_;
-  }
   diagnostics_ << line << '\n';
 }
 } // namespace devserver

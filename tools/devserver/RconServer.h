@@ -11,7 +11,6 @@
 
 #include <asio.hpp>
 
-#include "devserver/LoginThrottle.h"
 #include "devserver/RconConnection.h"
 #include "devserver/RconLimits.h"
 
@@ -20,8 +19,9 @@ namespace devserver
 // Serves the Source RCON protocol over TCP. Every handler runs on the
 // io_context's thread, which is the game thread: commands reach the plugin
 // from there and nowhere else. It keeps accepting whatever accept() reports,
-// holds at most RconLimits::MaxConnections clients, and closes clients that
-// miss a deadline from one coarse periodic sweep.
+// holds at most RconLimits::MaxConnections clients, turning newcomers away
+// when full, and closes clients that miss a deadline from one coarse
+// periodic sweep.
 class RconServer final : private RconOwner
 {
 public:
@@ -38,28 +38,20 @@ private:
   void Accept();
   void AcceptFailed(const asio::error_code& error);
   void Admit(asio::ip::tcp::socket socket);
-  bool DisplaceOldestUnauthenticated();
   void ScheduleSweep();
   void Sweep();
 
-  Login LogIn(const asio::ip::address& address, std::string_view password) override;
+  bool LogIn(const asio::ip::address& address, std::string_view password) override;
   void Closed(RconConnection& connection) override;
-  void Diagnose(const std::string& line, bool frequent) override;
+  void Diagnose(const std::string& line) override;
 
   asio::ip::tcp::acceptor acceptor_;
   asio::steady_timer retry_timer_;
   asio::steady_timer sweep_timer_;
   RconSettings settings_;
   std::ostream& diagnostics_;
-  // In the order they were accepted, so the oldest comes first.
   std::vector<std::shared_ptr<RconConnection>> connections_;
-  LoginThrottle logins_;
   // The accept error last reported, while accepting keeps failing.
   std::optional<asio::error_code> accept_error_;
-
-  // At most a burst of frequent lines a second reach standard error.
-  Clock::time_point thinning_since_;
-  unsigned thinning_admitted_ = 0;
-  unsigned thinning_held_back_ = 0;
 };
 } // namespace devserver

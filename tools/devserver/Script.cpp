@@ -241,6 +241,88 @@ void WriteWhole(const fs::path& path, const std::string& text)
     throw std::runtime_error("cannot replace " + path.string() + ": " + error.message());
   }
 }
+// A script's run so far: what it has checked, and what a recording writes.
+struct ScriptRun
+{
+  int Checked = 0;
+  int Differ = 0;
+  std::string Recording;
+};
+
+// Why the script cannot go on before this line, if it cannot.
+std::optional<std::string> StopBefore(const ScriptLine& line, const ScriptOptions& options)
+{
+  if (options.StopRequested && options.StopRequested())
+  {
+    return "stopped before line " + std::to_string(line.Number);
+  }
+  if (ExpectedResult(Content(line)))
+  {
+    return "error line " + std::to_string(line.Number) +
+           ": an expected result (=> ...) belongs right after its command";
+  }
+  return std::nullopt;
+}
+
+// A command and the "=> " lines after it, from lines[i] on; `i` moves past
+// them.
+Block TakeBlock(const std::vector<ScriptLine>& lines, std::size_t& i)
+{
+  Block block{&lines[i], {}};
+  for (++i; i < lines.size() && ExpectedResult(Content(lines[i])); ++i)
+  {
+    block.Expected.push_back(&lines[i]);
+  }
+  return block;
+}
+
+// Runs the block's command and checks or records what it printed; false,
+// after saying why on `errors`, when the command cannot run.
+bool RunBlock(Session& session, const Block& block, Capture& capture, ScriptRun& run,
+              std::ostream& out, std::ostream& errors, const ScriptOptions& options)
+{
+  capture.Drop();
+  try
+  {
+    session.Run(std::string(Content(*block.Command)));
+  }
+  catch (const std::exception& error)
+  {
+    out.flush();
+    errors << "error line " << block.Command->Number << ": " << error.what() << '\n';
+    return false;
+  }
+  out.flush();
+  const std::vector<std::string> printed = capture.TakeLines();
+  if (options.RecordTo)
+  {
+    run.Recording += Recorded(block, printed, session.ServerDirectory());
+  }
+  else if (!block.Expected.empty())
+  {
+    ++run.Checked;
+    run.Differ += Agree(block, printed, options.Name, errors) ? 0 : 1;
+  }
+  return true;
+}
+
+// Once the script has run to its end: the recording written, or the
+// summary of what was checked.
+int Conclude(const ScriptRun& run, std::ostream& errors, const ScriptOptions& options)
+{
+  if (options.RecordTo)
+  {
+    WriteWhole(*options.RecordTo, run.Recording);
+    return 0;
+  }
+  if (run.Checked > 0)
+  {
+    errors << fmt::format(
+        "{}: {} command{} checked, {}\n", options.Name, run.Checked, run.Checked == 1 ? "" : "s",
+        run.Differ == 0 ? "all as expected" : fmt::format("{} differ", run.Differ));
+  }
+  return run.Differ == 0 ? 0 : 1;
+}
 } // namespace
 
 bool MatchesExpected(std::string_view expected, std::string_view actual)
@@ -291,23 +373,14 @@ int RunScript(Session& session, std::istream& script, std::ostream& out, std::os
 {
   const std::vector<ScriptLine> lines = ReadLines(script);
   Capture capture(out);
-  std::string recording;
-  int checked = 0;
-  int differ = 0;
+  ScriptRun run;
   for (std::size_t i = 0; i < lines.size();)
   {
     const ScriptLine& line = lines[i];
-    if (options.StopRequested && options.StopRequested())
+    if (const auto stop = StopBefore(line, options))
     {
       out.flush();
-      errors << "stopped before line " << line.Number << '\n';
-      return 2;
-    }
-    if (ExpectedResult(Content(line)))
-    {
-      out.flush();
-      errors << "error line " << line.Number
-             << ": an expected result (=> ...) belongs right after its command\n";
+      errors << *stop << '\n';
       return 2;
     }
     if (IsCommentOrBlank(Content(line)))
@@ -316,50 +389,16 @@ int RunScript(Session& session, std::istream& script, std::ostream& out, std::os
       {
         out << TrimmedLineEnd(Content(line)) << '\n';
       }
-      recording += line.Text + line.Ending;
+      run.Recording += line.Text + line.Ending;
       ++i;
       continue;
     }
-    Block block{&line, {}};
-    for (++i; i < lines.size() && ExpectedResult(Content(lines[i])); ++i)
+    if (!RunBlock(session, TakeBlock(lines, i), capture, run, out, errors, options))
     {
-      block.Expected.push_back(&lines[i]);
-    }
-    capture.Drop();
-    try
-    {
-      session.Run(std::string(Content(line)));
-    }
-    catch (const std::exception& error)
-    {
-      out.flush();
-      errors << "error line " << line.Number << ": " << error.what() << '\n';
       return 2;
-    }
-    out.flush();
-    const std::vector<std::string> printed = capture.TakeLines();
-    if (options.RecordTo)
-    {
-      recording += Recorded(block, printed, session.ServerDirectory());
-    }
-    else if (!block.Expected.empty())
-    {
-      ++checked;
-      differ += Agree(block, printed, options.Name, errors) ? 0 : 1;
     }
   }
   out.flush();
-  if (options.RecordTo)
-  {
-    WriteWhole(*options.RecordTo, recording);
-    return 0;
-  }
-  if (checked > 0)
-  {
-    errors << fmt::format("{}: {} command{} checked, {}\n", options.Name, checked,
-                          checked == 1 ? "" : "s",
-                          differ == 0 ? "all as expected" : fmt::format("{} differ", differ));
-  }
-  return differ == 0 ? 0 : 1;
+  return Conclude(run, errors, options);
 }
 } // namespace devserver

@@ -22,10 +22,10 @@
 #include <unistd.h>
 
 #include "devserver/InputReader.h"
-#include "devserver/PasswordSource.h"
 #include "devserver/RconServer.h"
 #include "devserver/Script.h"
 #include "devserver/Session.h"
+#include "rcon/Password.h"
 #include "settings/SettingsLocation.h"
 
 namespace
@@ -77,22 +77,44 @@ extern "C" void RequestStop(int /*signal*/)
   StopRequested = 1;
 }
 
-int RunScript(devserver::Session& session, const std::string& script,
-              devserver::ScriptOptions options)
+// What the command line gives.
+struct Options
 {
-  std::ifstream file(script, std::ios::binary);
+  std::string ServerDir;
+  std::string PluginPath = (ProgramDirectory() / "Ashgrove.so").string();
+  std::string Script;
+  bool EchoComments = false;
+  std::string Record;
+  std::optional<std::uint16_t> RconPort;
+  std::optional<std::string> RconPassword;
+  std::optional<std::string> RconPasswordFile;
+  devserver::RconSettings Rcon;
+  double AuthTimeout = 5.0;
+  double PacketTimeout = 5.0;
+  double WriteTimeout = 10.0;
+};
+
+int RunScript(devserver::Session& session, const Options& options)
+{
+  std::ifstream file(options.Script, std::ios::binary);
   if (!file)
   {
-    std::cerr << "error: cannot read script " << script << '\n';
+    std::cerr << "error: cannot read script " << options.Script << '\n';
     return 2;
   }
   // SIGINT and SIGTERM stop the script between lines, so that the session
   // ends cleanly and its temporary server directory goes with it.
   std::signal(SIGINT, &RequestStop);
   std::signal(SIGTERM, &RequestStop);
-  options.Name = script;
-  options.StopRequested = [] { return StopRequested != 0; };
-  return devserver::RunScript(session, file, std::cout, std::cerr, options);
+  devserver::ScriptOptions script;
+  script.Name = options.Script;
+  script.EchoComments = options.EchoComments;
+  if (!options.Record.empty())
+  {
+    script.RecordTo = options.Record;
+  }
+  script.StopRequested = [] { return StopRequested != 0; };
+  return devserver::RunScript(session, file, std::cout, std::cerr, script);
 }
 
 // A server started with standard input, output or error closed would hand
@@ -206,6 +228,121 @@ std::chrono::milliseconds Milliseconds(double seconds)
 {
   return std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(seconds * 1000.0)));
 }
+
+void AddSessionOptions(CLI::App& app, Options& options)
+{
+  app.add_option("--server-dir", options.ServerDir,
+                 "Server directory (default: a fresh temporary one with the sample config.json)");
+  app.add_option("--plugin", options.PluginPath, "Plugin library to load")->capture_default_str();
+  app.add_option("--script", options.Script,
+                 "Run this script, then exit (it loads the plugin with 'load')")
+      ->check(CLI::ExistingFile);
+  app.add_flag("--comments", options.EchoComments,
+               "Print the script's comments and blank lines where they stand, so that its "
+               "results read as a story");
+  app.add_option("--record", options.Record,
+                 "With --script: write the script to this file (it may be the script itself) "
+                 "with each command's => lines replaced by what it printed this time")
+      ->needs("--script");
+}
+
+void AddRconOptions(CLI::App& app, Options& options)
+{
+  app.add_option("--rcon-port", options.RconPort,
+                 "Serve RCON over TCP on this port; standard input's end then no longer ends "
+                 "the server, SIGINT or SIGTERM does");
+  app.add_option("--rcon-password", options.RconPassword,
+                 "Password RCON clients must give (other local users can read it here; prefer "
+                 "--rcon-password-file or ASHGROVE_RCON_PASSWORD)");
+  app.add_option("--rcon-password-file", options.RconPasswordFile,
+                 "File holding the RCON password (one trailing line ending is dropped)");
+  app.add_option("--rcon-bind", options.Rcon.BindAddress, "Address to serve RCON on")
+      ->capture_default_str();
+  app.add_option("--rcon-max-connections", options.Rcon.Limits.MaxConnections,
+                 "Connections held at once; when all are taken a newcomer is turned away")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
+  AddSeconds(app, "--rcon-auth-timeout", options.AuthTimeout,
+             "Seconds a connection has to authenticate");
+  AddSeconds(app, "--rcon-packet-timeout", options.PacketTimeout,
+             "Seconds a packet has to arrive whole once it has begun");
+  AddSeconds(app, "--rcon-write-timeout", options.WriteTimeout,
+             "Seconds a client's unsent replies may make no progress before it is dropped");
+  app.add_option("--rcon-output-limit", options.Rcon.Limits.OutputLimit,
+                 "Bytes of unsent replies past which a client's requests wait")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{4096}, std::size_t{1} << 30U));
+}
+
+// The RCON password from the one source given, or nothing when none is;
+// throws when it cannot be had, and when RCON is asked for without one.
+std::optional<std::string> RconPassword(const Options& options)
+{
+  std::optional<std::string> password = rcon::ResolvePassword(
+      {options.RconPassword, options.RconPasswordFile, rcon::PasswordVariable},
+      std::string("the RCON password is given more than once: give one of --rcon-password, "
+                  "--rcon-password-file and ") +
+          rcon::PasswordVariable);
+  if (options.RconPort && !password)
+  {
+    throw std::runtime_error(std::string("RCON is never served without a password: give "
+                                         "--rcon-password-file, ") +
+                             rcon::PasswordVariable + " or --rcon-password");
+  }
+  return password;
+}
+
+std::unique_ptr<devserver::RconServer> StartRcon(asio::io_context& io, const Options& options,
+                                                 const std::string& password)
+{
+  devserver::RconSettings rcon = options.Rcon;
+  rcon.Port = *options.RconPort;
+  rcon.Password = password;
+  rcon.Limits.AuthTimeout = Milliseconds(options.AuthTimeout);
+  rcon.Limits.PacketTimeout = Milliseconds(options.PacketTimeout);
+  rcon.Limits.WriteTimeout = Milliseconds(options.WriteTimeout);
+  WarnIfDescriptorsAreShort(rcon.Limits.MaxConnections);
+  auto server = std::make_unique<devserver::RconServer>(io, rcon, std::cerr);
+  std::cout << "rcon-listening address=" << rcon.BindAddress << " port=" << server->Port()
+            << std::endl;
+  return server;
+}
+
+// Loads the plugin and plays the session typed on standard input, serving
+// RCON beside it when asked.
+int Serve(devserver::Session& session, const Options& options,
+          const std::optional<std::string>& password)
+{
+  asio::io_context io;
+  std::unique_ptr<devserver::RconServer> server;
+  if (options.RconPort)
+  {
+    server = StartRcon(io, options, *password);
+  }
+  std::cout << "server-dir " << options.ServerDir << '\n';
+  session.Run("load");
+  return RunInteractive(session, io, server != nullptr);
+}
+
+int Run(Options options)
+{
+  const std::optional<std::string> password = RconPassword(options);
+  std::unique_ptr<TemporaryServerDirectory> temporary;
+  if (options.ServerDir.empty())
+  {
+    temporary = std::make_unique<TemporaryServerDirectory>();
+    options.ServerDir = temporary->Path().string();
+  }
+  // A script's results are checked and recorded as text: colour only for a
+  // person at a terminal.
+  const bool colour = options.Script.empty() && isatty(STDOUT_FILENO) != 0;
+  devserver::Session session({options.ServerDir, options.PluginPath, colour}, std::cout);
+  if (!options.Script.empty())
+  {
+    return RunScript(session, options);
+  }
+  return Serve(session, options, password);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -217,123 +354,13 @@ int main(int argc, char** argv)
 
   CLI::App app{"Ashgrove development server: the real plugin on a simulated game"};
   app.set_version_flag("--version", std::string("ashgrove-devserver ") + ASHGROVE_VERSION);
-  std::string server_dir;
-  std::string plugin_path = (ProgramDirectory() / "Ashgrove.so").string();
-  std::string script;
-  bool echo_comments = false;
-  std::string record;
-  std::optional<std::uint16_t> rcon_port;
-  std::optional<std::string> rcon_password;
-  std::optional<std::string> rcon_password_file;
-  devserver::RconSettings rcon;
-  double auth_timeout = 5.0;
-  double packet_timeout = 5.0;
-  double write_timeout = 10.0;
-  double ban_time = 60.0;
-  app.add_option("--server-dir", server_dir,
-                 "Server directory (default: a fresh temporary one with the sample config.json)");
-  app.add_option("--plugin", plugin_path, "Plugin library to load")->capture_default_str();
-  app.add_option("--script", script, "Run this script, then exit (it loads the plugin with 'load')")
-      ->check(CLI::ExistingFile);
-  app.add_flag("--comments", echo_comments,
-               "Print the script's comments and blank lines where they stand, so that its "
-               "results read as a story");
-  app.add_option("--record", record,
-                 "With --script: write the script to this file (it may be the script itself) "
-                 "with each command's => lines replaced by what it printed this time")
-      ->needs("--script");
-  app.add_option("--rcon-port", rcon_port,
-                 "Serve RCON over TCP on this port; standard input's end then no longer ends "
-                 "the server, SIGINT or SIGTERM does");
-  app.add_option("--rcon-password", rcon_password,
-                 "Password RCON clients must give (other local users can read it here; prefer "
-                 "--rcon-password-file or ASHGROVE_RCON_PASSWORD)");
-  app.add_option("--rcon-password-file", rcon_password_file,
-                 "File holding the RCON password (one trailing line ending is dropped)");
-  app.add_option("--rcon-bind", rcon.BindAddress, "Address to serve RCON on")
-      ->capture_default_str();
-  app.add_option("--rcon-max-connections", rcon.Limits.MaxConnections,
-                 "Connections held at once; a newcomer displaces the oldest one that has not "
-                 "authenticated")
-      ->capture_default_str()
-      ->check(CLI::Range(1, 100000));
-  AddSeconds(app, "--rcon-auth-timeout", auth_timeout, "Seconds a connection has to authenticate");
-  AddSeconds(app, "--rcon-packet-timeout", packet_timeout,
-             "Seconds a packet has to arrive whole once it has begun");
-  AddSeconds(app, "--rcon-write-timeout", write_timeout,
-             "Seconds a client's unsent replies may make no progress before it is dropped");
-  app.add_option("--rcon-output-limit", rcon.Limits.OutputLimit,
-                 "Bytes of unsent replies past which a client's requests wait")
-      ->capture_default_str()
-      ->check(CLI::Range(std::size_t{4096}, std::size_t{1} << 30U));
-  app.add_option("--rcon-ban-after", rcon.Limits.Logins.Failures,
-                 "Wrong passwords from one address within the ban time that refuse it for the "
-                 "ban time (0: never)")
-      ->capture_default_str()
-      ->check(CLI::Range(0, 1000000));
-  AddSeconds(app, "--rcon-ban-time", ban_time,
-             "Seconds wrong passwords are counted over, and an address refused for");
+  Options options;
+  AddSessionOptions(app, options);
+  AddRconOptions(app, options);
   CLI11_PARSE(app, argc, argv);
-
-  std::optional<std::string> password;
   try
   {
-    password = devserver::ResolvePassword(
-        {rcon_password, rcon_password_file, rcon::EnvironmentPassword(rcon::PasswordVariable)});
-  }
-  catch (const devserver::PasswordError& error)
-  {
-    std::cerr << "error: " << error.what() << '\n';
-    return 2;
-  }
-  if (rcon_port && !password)
-  {
-    std::cerr << "error: RCON is never served without a password: give --rcon-password-file, "
-              << rcon::PasswordVariable << " or --rcon-password\n";
-    return 2;
-  }
-  rcon.Limits.AuthTimeout = Milliseconds(auth_timeout);
-  rcon.Limits.PacketTimeout = Milliseconds(packet_timeout);
-  rcon.Limits.WriteTimeout = Milliseconds(write_timeout);
-  rcon.Limits.Logins.Period = Milliseconds(ban_time);
-
-  try
-  {
-    std::unique_ptr<TemporaryServerDirectory> temporary;
-    if (server_dir.empty())
-    {
-      temporary = std::make_unique<TemporaryServerDirectory>();
-      server_dir = temporary->Path().string();
-    }
-    // A script's results are checked and recorded as text: colour only for a
-    // person at a terminal.
-    const bool colour = script.empty() && isatty(STDOUT_FILENO) != 0;
-    devserver::Session session({server_dir, plugin_path, colour}, std::cout);
-    if (!script.empty())
-    {
-      devserver::ScriptOptions options;
-      options.EchoComments = echo_comments;
-      if (!record.empty())
-      {
-        options.RecordTo = record;
-      }
-      return RunScript(session, script, options);
-    }
-
-    asio::io_context io;
-    std::unique_ptr<devserver::RconServer> server;
-    if (rcon_port)
-    {
-      rcon.Port = *rcon_port;
-      rcon.Password = *password;
-      WarnIfDescriptorsAreShort(rcon.Limits.MaxConnections);
-      server = std::make_unique<devserver::RconServer>(io, rcon, std::cerr);
-      std::cout << "rcon-listening address=" << rcon.BindAddress << " port=" << server->Port()
-                << std::endl;
-    }
-    std::cout << "server-dir " << server_dir << '\n';
-    session.Run("load");
-    return RunInteractive(session, io, server != nullptr);
+    return Run(std::move(options));
   }
   catch (const std::exception& error)
   {

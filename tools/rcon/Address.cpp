@@ -66,67 +66,80 @@ bool LooksNumeric(std::string_view host)
   return std::all_of(host.begin(), host.end(),
                      [](unsigned char c) { return std::isdigit(c) != 0 || c == '.'; });
 }
+
+struct HostAndPort
+{
+  std::string_view Host;
+  std::string_view Port;
+};
+
+// "[IPV6]:PORT".
+std::optional<HostAndPort> SplitBracketed(std::string_view text, std::string& why)
+{
+  const std::size_t close = text.find(']');
+  if (close == std::string_view::npos || text.substr(close + 1, 1) != ":")
+  {
+    why = "an IPv6 address in brackets must be followed by :PORT, as in [::1]:27020";
+    return std::nullopt;
+  }
+  const HostAndPort parts{text.substr(1, close - 1), text.substr(close + 2)};
+  asio::error_code error;
+  asio::ip::make_address_v6(std::string(parts.Host), error);
+  if (error)
+  {
+    why = InQuotes(parts.Host) + " is not an IPv6 address";
+    return std::nullopt;
+  }
+  return parts;
+}
+
+// "HOST:PORT", the host an IPv4 address or a name.
+std::optional<HostAndPort> SplitPlain(std::string_view text, std::string& why)
+{
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string_view::npos)
+  {
+    why = "no port: write HOST:PORT, as in 127.0.0.1:27020";
+    return std::nullopt;
+  }
+  const HostAndPort parts{text.substr(0, colon), text.substr(colon + 1)};
+  if (parts.Host.find(':') != std::string_view::npos)
+  {
+    why = "an IPv6 address goes in brackets, as in [::1]:27020";
+    return std::nullopt;
+  }
+  if (parts.Host.empty())
+  {
+    why = "no host before the port";
+    return std::nullopt;
+  }
+  asio::error_code error;
+  if (LooksNumeric(parts.Host))
+  {
+    asio::ip::make_address_v4(std::string(parts.Host), error);
+  }
+  if (error || !IsHostName(parts.Host))
+  {
+    why = InQuotes(parts.Host) + " is neither an IPv4 address nor a host name";
+    return std::nullopt;
+  }
+  return parts;
+}
 } // namespace
 
 std::optional<ServerAddress> ParseServerAddress(std::string_view text, std::string& why)
 {
-  std::string_view host;
-  std::string_view port;
-  if (text.starts_with('['))
+  const auto parts = text.starts_with('[') ? SplitBracketed(text, why) : SplitPlain(text, why);
+  if (!parts)
   {
-    const std::size_t close = text.find(']');
-    if (close == std::string_view::npos || text.substr(close + 1, 1) != ":")
-    {
-      why = "an IPv6 address in brackets must be followed by :PORT, as in [::1]:27020";
-      return std::nullopt;
-    }
-    host = text.substr(1, close - 1);
-    port = text.substr(close + 2);
-    asio::error_code error;
-    asio::ip::make_address_v6(std::string(host), error);
-    if (error)
-    {
-      why = InQuotes(host) + " is not an IPv6 address";
-      return std::nullopt;
-    }
-  }
-  else
-  {
-    const std::size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos)
-    {
-      why = "no port: write HOST:PORT, as in 127.0.0.1:27020";
-      return std::nullopt;
-    }
-    host = text.substr(0, colon);
-    port = text.substr(colon + 1);
-    if (host.find(':') != std::string_view::npos)
-    {
-      why = "an IPv6 address goes in brackets, as in [::1]:27020";
-      return std::nullopt;
-    }
-    if (host.empty())
-    {
-      why = "no host before the port";
-      return std::nullopt;
-    }
-    asio::error_code error;
-    if (LooksNumeric(host))
-    {
-      asio::ip::make_address_v4(std::string(host), error);
-    }
-    if (error || !IsHostName(host))
-    {
-      why = InQuotes(host) + " is neither an IPv4 address nor a host name";
-      return std::nullopt;
-    }
-  }
-  if (!IsPort(port))
-  {
-    why = "the port must be a number from 1 to 65535, not " + InQuotes(port);
     return std::nullopt;
   }
-  return ServerAddress{std::string(host), std::string(port)};
+  if (!IsPort(parts->Port))
+  {
+    why = "the port must be a number from 1 to 65535, not " + InQuotes(parts->Port);
+    return std::nullopt;
+  }
+  return ServerAddress{std::string(parts->Host), std::string(parts->Port)};
 }
 
 std::string Describe(const ServerAddress& address)

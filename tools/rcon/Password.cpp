@@ -86,4 +86,28 @@ void CheckPassword(const std::string& password)
     throw PasswordError("the RCON password holds a NUL byte, which no client can send");
   }
 }
+
+std::optional<std::string> ResolvePassword(const PasswordSources& sources,
+                                           std::string_view given_twice)
+{
+  const std::optional<std::string> from_environment =
+      sources.Variable ? EnvironmentPassword(*sources.Variable) : std::nullopt;
+  const int given = static_cast<int>(sources.Text.has_value()) +
+                    static_cast<int>(sources.File.has_value()) +
+                    static_cast<int>(from_environment.has_value());
+  if (given > 1)
+  {
+    throw PasswordError(std::string(given_twice));
+  }
+  if (sources.File)
+  {
+    return ReadPasswordFile(*sources.File);
+  }
+  std::optional<std::string> password = sources.Text ? sources.Text : from_environment;
+  if (password)
+  {
+    CheckPassword(*password);
+  }
+  return password;
+}
 } // namespace rcon

@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 // An RCON password as the protocol can carry it, whichever side keeps it.
 namespace rcon
@@ -31,4 +32,20 @@ std::optional<std::string> EnvironmentPassword(const std::string& name);
 // Throws PasswordError for a password that is empty, holds a NUL byte (no
 // client can send one) or does not fit one packet's body.
 void CheckPassword(const std::string& password);
+
+// The places one password may be given in; at most one may hold it.
+struct PasswordSources
+{
+  std::optional<std::string> Text{};           // the password itself
+  std::optional<std::filesystem::path> File{}; // read by ReadPasswordFile
+  std::optional<std::string> Variable{};       // the name of an environment variable
+};
+
+// The password from the one source that holds it, checked (CheckPassword),
+// or nothing when none does; an environment variable that is not set holds
+// none. Throws PasswordError with `given_twice` when more than one source
+// holds it, and when the file cannot be read or the password cannot be used.
+std::optional<std::string>
+ResolvePassword(const PasswordSources& sources,
+                std::string_view given_twice = "the RCON password is given more than once");
 } // namespace rcon

@@ -10,6 +10,7 @@
 #include "devhost/Host.h"
 #include "devserver/Session.h"
 #include "support/PluginFixture.h"
+#include "support/SettingsCases.h"
 
 namespace testsupport
 {
@@ -22,7 +23,7 @@ class DevServerSession : public ::testing::Test
 protected:
   void SetUp() override
   {
-    server_.WriteConfig(testsupport::ConfigText(true, true, true, 3600, 60, 7200));
+    server_.WriteConfig(testsupport::ConfigText(testsupport::SampleSettings));
     session_ = std::make_unique<Session>(
         devserver::SessionConfig{server_.Path(), testsupport::PluginPath(), false}, out_);
   }

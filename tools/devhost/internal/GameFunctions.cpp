@@ -91,6 +91,9 @@ bool GameDie(APrimalCharacter* character, float damage, FDamageEvent& damage_eve
   last.DamageCauser = damage_causer;
   ++last.Calls;
   SimCharacter* sim = CharacterFor(character);
+  last.Body = sim == nullptr ? BodyAtDeath{}
+                             : BodyAtDeath{sim->CorpseLifespan, sim->TamedCorpseLifespan,
+                                           sim->CorpseLifespanNonRelevant, sim->Flags};
   if (sim == nullptr || sim->Dead)
   {
     return false;

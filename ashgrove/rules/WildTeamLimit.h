@@ -1,7 +1,0 @@
-#pragma once
-
-#include <cstdint>
-
-// Teams below this number are the wild ones; tamed creatures and players'
-// tribes are numbered from it upwards.
-constexpr std::int32_t WildTeamLimit = 50001;
