@@ -26,9 +26,7 @@ namespace
 
 [[noreturn]] void TooLarge(std::uintmax_t size)
 {
-  throw std::runtime_error(std::string(TooLargeStart) + std::to_string(size) +
-                           std::string(TooLargeMiddle) + std::to_string(ConfigFileLimit) +
-                           std::string(TooLargeEnd));
+  throw std::runtime_error(TooLargeText(size));
 }
 
 #if defined(_WIN32)

@@ -35,5 +35,5 @@ void RejectOutOfRangeDuration(const char* key, const json& member, std::string_v
     return;
   }
   const std::string spelled = written.empty() ? member.dump() : std::string(written);
-  throw std::out_of_range(std::string(key) + ": " + spelled + std::string(OutOfRangeEnd));
+  throw std::out_of_range(OutOfRangeText(key, spelled));
 }

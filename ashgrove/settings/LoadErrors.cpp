@@ -3,10 +3,22 @@
 #include <algorithm>
 #include <cctype>
 
+#include "settings/ConfigFile.h"
+#include "settings/DurationLimits.h"
 #include "settings/SettingsTable.h"
 
 namespace
 {
+constexpr std::string_view TooLargeStart = "config.json is ";
+constexpr std::string_view TooLargeMiddle = " bytes, more than the limit of ";
+constexpr std::string_view TooLargeEnd = " bytes";
+
+std::string OutOfRangeEnd()
+{
+  return " is out of range (" + std::to_string(LowestDuration) + " to " +
+         std::to_string(HighestDuration) + ")";
+}
+
 bool IsDigits(std::string_view text)
 {
   return !text.empty() && std::all_of(text.begin(), text.end(),
@@ -28,7 +40,7 @@ bool IsTooLarge(std::string_view answer)
 
 bool IsOutOfRange(std::string_view answer)
 {
-  if (!answer.ends_with(OutOfRangeEnd))
+  if (!answer.ends_with(OutOfRangeEnd()))
   {
     return false;
   }
@@ -44,6 +56,17 @@ bool IsOutOfRange(std::string_view answer)
   return false;
 }
 } // namespace
+
+std::string TooLargeText(std::uintmax_t size)
+{
+  return std::string(TooLargeStart) + std::to_string(size) + std::string(TooLargeMiddle) +
+         std::to_string(ConfigFileLimit) + std::string(TooLargeEnd);
+}
+
+std::string OutOfRangeText(std::string_view key, std::string_view value)
+{
+  return std::string(key) + ": " + std::string(value) + OutOfRangeEnd();
+}
 
 bool IsLoadFailure(std::string_view answer)
 {

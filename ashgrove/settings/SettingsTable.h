@@ -4,9 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "settings/ConstantText.h"
 #include "settings/SettingsValues.h"
-#include "settings/WildTeamLimit.h"
 
 // Every setting of config.json, once. The reader takes the keys in this
 // order, so the first faulty one is the one reported; the settings checker,
@@ -27,7 +25,9 @@ struct Setting
   std::int32_t CorpseSettingsValues::*DurationMember;
   // For a duration: the switch without which it has no effect.
   bool CorpseSettingsValues::*GovernedBy;
-  const char* Meaning; // one line, for people
+  // One line, for people; TeamLimitMark stands for the team limit, which
+  // the rules keep.
+  const char* Meaning;
 
   // The value in `values`, a switch as 0 or 1.
   [[nodiscard]] constexpr std::int32_t In(const CorpseSettingsValues& values) const
@@ -61,23 +61,20 @@ constexpr Setting DurationSetting(const char* key, std::int32_t CorpseSettingsVa
   return {key, SettingKind::Duration, fallback, nullptr, member, switch_member, meaning};
 }
 
-// The two switches' meanings quote the team limit.
-inline constexpr auto TamedSwitchMeaning =
-    "Switch: give tamed creatures' bodies (team " + Decimal<WildTeamLimit>() +
-    " and above) tamedCorpseDecayTime seconds as their tamed corpse lifespan, and make them "
-    "ignore the server's decomposition multipliers. Off: the game's own lifespan.";
-inline constexpr auto WildSwitchMeaning =
-    "Switch: give wild creatures' bodies (team below " + Decimal<WildTeamLimit>() +
-    ") wildCorpseDecayTime seconds as their corpse lifespan, also when nobody is near, and make "
-    "them ignore the server's decomposition multipliers. Off: the game's own lifespan.";
+inline constexpr std::string_view TeamLimitMark = "{team-limit}";
 
 // Its size is the count of its rows. Made by std::to_array: GCC 12 puts an
 // array whose type is deduced from its braces in writable memory.
 inline constexpr auto SettingsTable = std::to_array<Setting>({
     SwitchSetting("tamedDinosAffected", &CorpseSettingsValues::tamedDinosAffected, false,
-                  TamedSwitchMeaning.CStr()),
+                  "Switch: give tamed creatures' bodies (team {team-limit} and above) "
+                  "tamedCorpseDecayTime seconds as their tamed corpse lifespan, and make them "
+                  "ignore the server's decomposition multipliers. Off: the game's own lifespan."),
     SwitchSetting("wildDinosAffected", &CorpseSettingsValues::wildDinosAffected, false,
-                  WildSwitchMeaning.CStr()),
+                  "Switch: give wild creatures' bodies (team below {team-limit}) "
+                  "wildCorpseDecayTime seconds as their corpse lifespan, also when nobody is "
+                  "near, and make them ignore the server's decomposition multipliers. Off: the "
+                  "game's own lifespan."),
     SwitchSetting("playersBodiesAffected", &CorpseSettingsValues::playersBodiesAffected, false,
                   "Switch: give players' bodies playersBodiesDecayTime seconds as their corpse "
                   "lifespan; the server's decomposition multipliers still apply to them. Off: "

@@ -2,12 +2,13 @@
 
 #include <cstdint>
 #include <iterator>
-#include <limits>
 
 #include <fmt/format.h>
 
 #include "commands/ReloadTexts.h"
+#include "settings/DurationLimits.h"
 #include "settings/SettingsTable.h"
+#include "settings/WildTeamLimit.h"
 
 namespace configtool
 {
@@ -22,23 +23,35 @@ std::string CountInWords(std::size_t count)
   return count < std::size(Words) ? Words[count] : std::to_string(count);
 }
 
+// A setting's meaning, the team limit written in.
+std::string Meaning(const Setting& setting)
+{
+  std::string text = setting.Meaning;
+  if (const auto mark = text.find(TeamLimitMark); mark != std::string::npos)
+  {
+    text.replace(mark, TeamLimitMark.size(), std::to_string(WildTeamLimit));
+  }
+  return text;
+}
+
 ordered_json SettingProperty(const Setting& setting)
 {
   if (setting.Kind == SettingKind::Switch)
   {
     return {
-        {"description", setting.Meaning}, {"type", "boolean"}, {"default", setting.Default != 0}};
+        {"description", Meaning(setting)}, {"type", "boolean"}, {"default", setting.Default != 0}};
   }
-  return {
-      {"description", setting.Meaning}, {"$ref", "#/$defs/duration"}, {"default", setting.Default}};
+  return {{"description", Meaning(setting)},
+          {"$ref", "#/$defs/duration"},
+          {"default", setting.Default}};
 }
 
 // What the reader takes as a duration: a number that, cut toward zero, fits
 // a signed 32-bit integer, or true or false.
 ordered_json DurationDefinition()
 {
-  constexpr auto lowest = static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min());
-  constexpr auto highest = static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max());
+  constexpr auto lowest = static_cast<std::int64_t>(LowestDuration);
+  constexpr auto highest = static_cast<std::int64_t>(HighestDuration);
   return {
       {"description",
        fmt::format("Whole seconds. A number with a fraction or an exponent is cut toward zero "

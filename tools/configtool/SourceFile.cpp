@@ -229,12 +229,6 @@ FileCheck Refusing(std::string text, const char* kind)
   return check;
 }
 
-std::string TooLarge(std::uintmax_t size)
-{
-  return std::string(TooLargeStart) + std::to_string(size) + std::string(TooLargeMiddle) +
-         std::to_string(ConfigFileLimit) + std::string(TooLargeEnd);
-}
-
 [[noreturn]] void Changed(const fs::path& path)
 {
   throw ChangedWhileRead(Utf8(path) +
@@ -303,7 +297,7 @@ SourceFile ReadSourceFile(const fs::path& path)
   LetSettle(file, *before, path);
   if (before->Size() > ConfigFileLimit)
   {
-    return {{}, Refusing(TooLarge(before->Size()), "size")};
+    return {{}, Refusing(TooLargeText(before->Size()), "size")};
   }
   SourceFile source;
   if (!file.Read(source.Bytes, static_cast<std::size_t>(ConfigFileLimit) + 1))
@@ -344,7 +338,7 @@ SourceFile ReadStandardInput()
   }
   if (size > ConfigFileLimit)
   {
-    return {{}, Refusing(TooLarge(size), "size")};
+    return {{}, Refusing(TooLargeText(size), "size")};
   }
   source.Check.Result = CheckSettingsText(AsServerReads(source.Bytes));
   return source;
