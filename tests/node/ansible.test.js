@@ -256,33 +256,35 @@ test("--check --diff shows each server's changes and changes nothing", async () 
 });
 
 test("a host whose server refuses the file fails, its server is rolled back, the others are deployed", async () => {
-  // ragnarok's server reads its own folder, where the file is now broken,
+  // scorched's server reads its own folder, where the file is now broken,
   // while the inventory deploys to another: it refuses whatever comes.
-  writeFileSync(configPath(serverDir("ragnarok")), broken);
-  mkdirSync(dirname(configPath(serverDir("ragnarok-decoy"))), { recursive: true });
-  writeFileSync(configPath(serverDir("ragnarok-decoy")), newConfig);
-  const result = await play(newerConfig, { args: ["--diff"], decoy: "ragnarok" });
+  writeFileSync(configPath(serverDir("scorched")), broken);
+  mkdirSync(dirname(configPath(serverDir("scorched-decoy"))), { recursive: true });
+  writeFileSync(configPath(serverDir("scorched-decoy")), newConfig);
+  const result = await play(newerConfig, { args: ["--diff"], decoy: "scorched" });
   assert.equal(result.code, 2, result.output);
   assertRecap(result, {
-    alpha: { changed: 1, failed: 0, unreachable: 0 },
+    alpha: { changed: 0, failed: 1, unreachable: 0 },
     beta: { changed: 1, failed: 0, unreachable: 0 },
-    gamma: { changed: 0, failed: 1, unreachable: 0 },
+    gamma: { changed: 1, failed: 0, unreachable: 0 },
   });
   assert.match(
     result.stdout,
-    /^fatal: \[gamma\]: FAILED! => .*"msg": "ashgrove-config deploy exited with status 1: ragnarok: rolled-back: \[json\.exception\.parse_error\.101\] .*; its previous file is back, and reloading it again: refused \[json\.exception\.parse_error\.101\]/m,
+    /^fatal: \[alpha\]: FAILED! => .*"msg": "ashgrove-config deploy exited with status 1: scorched: rolled-back: \[json\.exception\.parse_error\.101\] .*; its previous file is back, and reloading it again: refused \[json\.exception\.parse_error\.101\] .*; reloaded: island"/m,
   );
-  for (const name of ["island", "scorched", "aberration"]) {
-    assert.match(result.stdout, new RegExp(`^${name}: tamedCorpseDecayTime 3600 \u2192 7200$`, "m"));
+  for (const name of ["island", "aberration", "ragnarok"]) {
     assert.equal(read(name), newerConfig, name);
     assert.equal(read(name, "config.json.previous"), newConfig, name);
     assert.equal(await inForce(name), tamed.newer, name);
   }
-  assert.equal(read("ragnarok-decoy"), newConfig);
-  assert.equal(read("ragnarok-decoy", "config.json.previous"), newConfig);
+  for (const name of ["aberration", "ragnarok"]) {
+    assert.match(result.stdout, new RegExp(`^${name}: tamedCorpseDecayTime 3600 \u2192 7200$`, "m"));
+  }
+  assert.equal(read("scorched-decoy"), newConfig);
+  assert.equal(read("scorched-decoy", "config.json.previous"), newConfig);
   // The refused reloads left its settings as they were.
-  assert.equal(await inForce("ragnarok"), tamed.new);
-  writeFileSync(configPath(serverDir("ragnarok")), newConfig);
+  assert.equal(await inForce("scorched"), tamed.new);
+  writeFileSync(configPath(serverDir("scorched")), newConfig);
 });
 
 test("a file the server would refuse, or with ashgrove_strict one with warnings, reaches no host", async () => {

@@ -147,9 +147,11 @@ def main():
     result = dict(changed=any(written(server) for server in reported), rc=status, diff=dict(prepared=changes_text(reported)))
     if status != 0:
         failing = [reason(server) for server in reported if server["outcome"] not in TOOK_IT]
+        took = [server["name"] for server in reported if server["outcome"] == "reloaded"]
         # Without a failing server, the tool stopped before deploying:
         # its report says why.
-        why = "; ".join(failing) or report.get("error") or stderr.strip()
+        why = "; ".join(failing + (["reloaded: " + ", ".join(took)] if failing and took else []))
+        why = why or report.get("error") or stderr.strip()
         module.fail_json(msg="ashgrove-config deploy exited with status %d: %s" % (status, why), **result)
     module.exit_json(servers=reported, **result)
 
