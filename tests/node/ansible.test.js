@@ -287,7 +287,7 @@ test("a host whose server refuses the file fails, its server is rolled back, the
   writeFileSync(configPath(serverDir("scorched")), newConfig);
 });
 
-test("a file the server would refuse, or with ashgrove_strict one with warnings, reaches no host", async () => {
+test("a file the server would refuse, with ashgrove_strict one with warnings, or one not checked, reaches no host", async () => {
   const cases = [
     {
       file: '{\n  "wildDinosAffected": "yes"\n}\n',
@@ -298,6 +298,11 @@ test("a file the server would refuse, or with ashgrove_strict one with warnings,
       file: '{\n  "tamedDinoAffected": true\n}\n',
       args: ["-e", "ashgrove_strict=true"],
       message: /goes to no host: ashgrove_strict is set, and it has warnings: \S+settings\.json:2:3: unknown key \\"tamedDinoAffected\\" is ignored; did you mean \\"tamedDinosAffected\\"\?/,
+    },
+    {
+      file: newerConfig,
+      args: ["-e", "ashgrove_config_controller_tool=/nonexistent/ashgrove-config"],
+      message: /settings\.json could not be checked on the controller \(\/nonexistent\/ashgrove-config\): .*No such file or directory/,
     },
   ];
   const files = () => Object.fromEntries(names.map((name) => [name, [read(name), statSync(configPath(serverDir(name))).mtimeMs]]));
