@@ -343,8 +343,10 @@ test("a wrong variable is rejected with its reason, and touches nothing", async 
         /"msg": "ashgrove_servers: x needs passwordFile or passwordEnv, one of them; ashgrove_rcon_passwords has no X for x; x's serverDir is no absolute path: relative\/x; ashgrove_rcon_passwords has no Y for y"/,
       ],
     },
+    // The tool's own range: its reason, without the usage it prints.
+    { vars: { ashgrove_timeout: 0 }, errors: [/"msg": "ashgrove-config deploy exited with status 2: [^"]*timeout[^"]*"/], not: /usage:/ },
   ];
-  for (const { vars, errors } of cases) {
+  for (const { vars, errors, not } of cases) {
     const file = join(root, "bad-vars.json");
     writeFileSync(file, JSON.stringify(vars));
     const result = await execute(
@@ -356,6 +358,9 @@ test("a wrong variable is rejected with its reason, and touches nothing", async 
     assertRecap(result, { beta: { changed: 0, failed: 1, unreachable: 0 } });
     for (const error of errors) {
       assert.match(result.stdout, error);
+    }
+    if (not) {
+      assert.doesNotMatch(result.stdout, not);
     }
     assert.equal(read("aberration"), newerConfig);
   }

@@ -139,10 +139,13 @@ def main():
     finally:
         shutil.rmtree(stage, ignore_errors=True)
 
+    # Wrong usage prints no report: its reason is the first paragraph of
+    # what it said, above the usage.
+    said = stderr.strip().split("\n\n")[0]
     try:
         report = json.loads(stdout)
     except ValueError:
-        module.fail_json(msg="ashgrove-config deploy exited with status %d: %s" % (status, stderr.strip()), rc=status)
+        module.fail_json(msg="ashgrove-config deploy exited with status %d: %s" % (status, said), rc=status)
     reported = report.get("servers", [])
     result = dict(changed=any(written(server) for server in reported), rc=status, diff=dict(prepared=changes_text(reported)))
     if status != 0:
@@ -151,7 +154,7 @@ def main():
         # Without a failing server, the tool stopped before deploying:
         # its report says why.
         why = "; ".join(failing + (["reloaded: " + ", ".join(took)] if failing and took else []))
-        why = why or report.get("error") or stderr.strip()
+        why = why or report.get("error") or said
         module.fail_json(msg="ashgrove-config deploy exited with status %d: %s" % (status, why), **result)
     module.exit_json(servers=reported, **result)
 
