@@ -8,7 +8,8 @@ import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
 import { randomBytes } from "node:crypto";
 import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, statSync, writeFileSync } from "node:fs";
-import { tmpdir } from "node:os";
+import { createServer } from "node:net";
+import { hostname, tmpdir } from "node:os";
 import { dirname, join } from "node:path";
 import { Server, configPath } from "./devserver.js";
 
@@ -44,11 +45,11 @@ const passwords = {};
 const pending = new Set();
 
 // Runs a program to its end, or kills it after `ms`; resolves with its
-// status and output.
+// status and output. The promise holds the process as `child`.
 function execute(command, args, { env = {}, ms = 60000 } = {}) {
-  return new Promise((resolve) => {
-    const child = spawn(command, args, { env: { ...process.env, ...env }, cwd: root });
-    pending.add(child);
+  const child = spawn(command, args, { env: { ...process.env, ...env }, cwd: root });
+  pending.add(child);
+  const done = new Promise((resolve) => {
     let stdout = "";
     let stderr = "";
     child.stdout.on("data", (chunk) => (stdout += chunk.toString()));
@@ -60,6 +61,7 @@ function execute(command, args, { env = {}, ms = 60000 } = {}) {
       resolve({ code, signal, stdout, stderr, output: stdout + stderr });
     });
   });
+  return Object.assign(done, { child });
 }
 
 // Ansible on its own: no configuration, temporary files or colours from the
@@ -318,6 +320,42 @@ test("a file the server would refuse, with ashgrove_strict one with warnings, or
     }
     assert.doesNotMatch(result.stdout, /TASK \[ashgrove_config : Deploy the file/);
     assert.deepEqual(files(), before);
+  }
+});
+
+test("a server folder another deploy holds is waited for, then left as it was, and named", async () => {
+  // A deploy by hand that holds aberration's folder: its server (a silent
+  // one) accepts and never answers, so it waits on the reload.
+  const silent = createServer(() => {});
+  await new Promise((resolve) => silent.listen(0, "127.0.0.1", resolve));
+  const holding = join(root, "holding.json");
+  writeFileSync(
+    holding,
+    JSON.stringify({
+      servers: [{ name: "aberration", rcon: `127.0.0.1:${silent.address().port}`, passwordFile: join(root, "passwords", "aberration"), serverDir: serverDir("aberration") }],
+    }),
+  );
+  const held = read("aberration");
+  writeFileSync(join(root, "held.json"), held);
+  const holder = execute(tool, ["deploy", join(root, "held.json"), "--cluster", holding, "--timeout", "30"], { ms: 40000 });
+  const until = Date.now() + 10000;
+  while (!/^process \d+ on /.test(read("aberration", "config.json.lock") ?? "") && Date.now() < until) {
+    await new Promise((resolve) => setTimeout(resolve, 20));
+  }
+  try {
+    const result = await play(newConfig, { args: ["-e", "ashgrove_lock_timeout=0.5", "--limit", "beta"] });
+    assert.equal(result.code, 2, result.output);
+    assertRecap(result, { beta: { changed: 0, failed: 1, unreachable: 0 } });
+    const host = hostname().replace(/[.*+?^${}()|[\]\\]/g, "\\$&");
+    assert.match(
+      result.stdout,
+      new RegExp(`"msg": "ashgrove-config deploy exited with status 1: aberration: not-deployed: another deploy holds it \\(process \\d+ on ${host} since [^)]*\\)"`),
+    );
+    assert.equal(read("aberration"), held);
+  } finally {
+    holder.child.kill("SIGKILL");
+    await holder;
+    silent.close();
   }
 });
 

@@ -31,6 +31,7 @@ options:
   passwords: {type: dict, default: {}, description: The passwords of the servers with a passwordEnv, by that name.}
   strict: {type: bool, default: false, description: Deploy no file with warnings.}
   timeout: {type: float, default: 5, description: Seconds each step of a reload may wait.}
+  lock_timeout: {type: float, default: 30, description: Seconds to wait for a server folder another deploy holds.}
 """
 
 # Outcomes of a server that took the file, or had nothing to take.
@@ -105,7 +106,8 @@ def run(module, stage):
         file.write(base64.b64decode(params["content"]))
     with open(cluster, "w") as file:
         json.dump({"servers": params["servers"]}, file, indent=2)
-    argv = [params["tool"], "deploy", source, "--cluster", cluster, "--timeout", "%g" % params["timeout"], "--json"]
+    argv = [params["tool"], "deploy", source, "--cluster", cluster, "--json"]
+    argv += ["--timeout", "%g" % params["timeout"], "--lock-timeout", "%g" % params["lock_timeout"]]
     if params["strict"]:
         argv.append("--strict")
     if module.check_mode:
@@ -126,6 +128,7 @@ def main():
             passwords=dict(type="dict", default={}, no_log=True),
             strict=dict(type="bool", default=False),
             timeout=dict(type="float", default=5),
+            lock_timeout=dict(type="float", default=30),
         ),
         supports_check_mode=True,
     )
