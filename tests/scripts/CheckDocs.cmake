@@ -73,7 +73,7 @@ foreach(page IN LISTS pages)
     endif()
   endforeach()
 
-  string(REGEX MATCHALL "`(ashgrove|tools|tests|config|demo|docs|scripts|cmake)/[^` ]*`" paths
+  string(REGEX MATCHALL "`(ashgrove|tools|tests|config|demo|docs|scripts|cmake|deploy)/[^` ]*`" paths
          "${text}")
   foreach(quoted IN LISTS paths)
     string(REGEX REPLACE "^`(.*)`$" "\\1" path "${quoted}")
