@@ -93,7 +93,11 @@ def reason(server):
     return text
 
 
-def written(server):
+def written(server, check_mode):
+    """Whether the server's file was written: as the tool says, or, in a dry
+    run, whether it would be."""
+    if not check_mode:
+        return server.get("written", False)
     changes = server.get("changes")
     return changes is not None and not changes["unchanged"] and server["outcome"] != "not-deployed"
 
@@ -150,7 +154,7 @@ def main():
     except ValueError:
         module.fail_json(msg="ashgrove-config deploy exited with status %d: %s" % (status, said), rc=status)
     reported = report.get("servers", [])
-    result = dict(changed=any(written(server) for server in reported), rc=status, diff=dict(prepared=changes_text(reported)))
+    result = dict(changed=any(written(server, module.check_mode) for server in reported), rc=status, diff=dict(prepared=changes_text(reported)))
     if status != 0:
         failing = [reason(server) for server in reported if server["outcome"] not in TOOK_IT]
         took = [server["name"] for server in reported if server["outcome"] == "reloaded"]
