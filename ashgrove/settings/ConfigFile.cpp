@@ -1,5 +1,6 @@
 #include "settings/ConfigFile.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "settings/LoadErrors.h"
@@ -130,6 +131,15 @@ std::string ReadRegularFile(const char* path)
 }
 #endif
 } // namespace
+
+std::string TooLargeText(std::uintmax_t size)
+{
+  char text[96];
+  std::snprintf(text, sizeof text, "config.json is %llu bytes, more than the limit of %llu bytes",
+                static_cast<unsigned long long>(size),
+                static_cast<unsigned long long>(ConfigFileLimit));
+  return text;
+}
 
 #if defined(_WIN32)
 std::string ReadConfigFile(const std::string& path)

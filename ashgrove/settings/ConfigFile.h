@@ -8,6 +8,10 @@
 // mistake, and reading it would stall the game thread.
 inline constexpr std::uintmax_t ConfigFileLimit = 1024 * 1024;
 
+// "config.json is N bytes, more than the limit of L bytes", what a load of
+// a file of `size` bytes fails with.
+std::string TooLargeText(std::uintmax_t size);
+
 // The bytes of a settings file. Only a regular file (after following
 // symbolic links) is read: a pipe, a device or a folder fails as a missing
 // file does, with std::runtime_error "Can't open config.json", and nothing

@@ -1,11 +1,11 @@
 #include "settings/DurationRange.h"
 
 #include <cmath>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
 #include "settings/DurationLimits.h"
-#include "settings/LoadErrors.h"
 
 namespace
 {
@@ -27,6 +27,16 @@ bool FitsDuration(const json& member)
   return whole >= LowestDuration && whole <= HighestDuration;
 }
 } // namespace
+
+std::string OutOfRangeText(std::string_view key, std::string_view value)
+{
+  char range[64];
+  std::snprintf(range, sizeof range, " is out of range (%d to %d)",
+                static_cast<int>(LowestDuration), static_cast<int>(HighestDuration));
+  std::string text(key);
+  text.append(": ").append(value).append(range);
+  return text;
+}
 
 void RejectOutOfRangeDuration(const char* key, const json& member, std::string_view written)
 {

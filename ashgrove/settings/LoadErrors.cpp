@@ -1,46 +1,32 @@
 #include "settings/LoadErrors.h"
 
-#include <algorithm>
-#include <cctype>
+#include <charconv>
+#include <cstdint>
 
 #include "settings/ConfigFile.h"
-#include "settings/DurationLimits.h"
+#include "settings/DurationRange.h"
 #include "settings/SettingsTable.h"
 
 namespace
 {
-constexpr std::string_view TooLargeStart = "config.json is ";
-constexpr std::string_view TooLargeMiddle = " bytes, more than the limit of ";
-constexpr std::string_view TooLargeEnd = " bytes";
-
-std::string OutOfRangeEnd()
-{
-  return " is out of range (" + std::to_string(LowestDuration) + " to " +
-         std::to_string(HighestDuration) + ")";
-}
-
-bool IsDigits(std::string_view text)
-{
-  return !text.empty() && std::all_of(text.begin(), text.end(),
-                                      [](unsigned char c) { return std::isdigit(c) != 0; });
-}
-
+// The one number in the text decides what the whole of it must be.
 bool IsTooLarge(std::string_view answer)
 {
-  if (!answer.starts_with(TooLargeStart) || !answer.ends_with(TooLargeEnd))
+  const auto digits = answer.find_first_of("0123456789");
+  if (digits == std::string_view::npos)
   {
     return false;
   }
-  answer.remove_prefix(TooLargeStart.size());
-  answer.remove_suffix(TooLargeEnd.size());
-  const auto middle = answer.find(TooLargeMiddle);
-  return middle != std::string_view::npos && IsDigits(answer.substr(0, middle)) &&
-         IsDigits(answer.substr(middle + TooLargeMiddle.size()));
+  std::uintmax_t size = 0;
+  const char* end = answer.data() + answer.size();
+  std::from_chars(answer.data() + digits, end, size);
+  return answer == TooLargeText(size);
 }
 
 bool IsOutOfRange(std::string_view answer)
 {
-  if (!answer.ends_with(OutOfRangeEnd()))
+  // What follows the value: the text for no key and no value, past ": ".
+  if (!answer.ends_with(OutOfRangeText("", "").substr(2)))
   {
     return false;
   }
@@ -56,17 +42,6 @@ bool IsOutOfRange(std::string_view answer)
   return false;
 }
 } // namespace
-
-std::string TooLargeText(std::uintmax_t size)
-{
-  return std::string(TooLargeStart) + std::to_string(size) + std::string(TooLargeMiddle) +
-         std::to_string(ConfigFileLimit) + std::string(TooLargeEnd);
-}
-
-std::string OutOfRangeText(std::string_view key, std::string_view value)
-{
-  return std::string(key) + ": " + std::string(value) + OutOfRangeEnd();
-}
 
 bool IsLoadFailure(std::string_view answer)
 {
