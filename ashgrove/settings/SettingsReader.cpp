@@ -9,7 +9,7 @@ namespace
 // One key read with the JSON library's read-with-default: an absent key is
 // the default, a present one of the wrong type throws the library's error.
 std::int32_t ReadSetting(const nlohmann::json& document, const Setting& setting,
-                         const TextLayout& layout)
+                         const SettingsFilePlaces& layout)
 {
   if (setting.Kind == SettingKind::Switch)
   {

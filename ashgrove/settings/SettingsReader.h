@@ -2,14 +2,14 @@
 
 #include <string>
 
+#include "settings/JsonPlaces.h"
 #include "settings/SettingsTable.h"
 #include "settings/SettingsValues.h"
-#include "settings/TextLayout.h"
 
 // What a read saw on its way, for tools that explain a file to its operator.
 struct SettingsReading
 {
-  TextLayout Layout;
+  SettingsFilePlaces Layout;
   // The setting being read when the read failed; null when the failure is
   // the file's as a whole.
   const Setting* FailingSetting = nullptr;

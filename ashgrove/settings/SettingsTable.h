@@ -30,7 +30,7 @@ struct Setting
   const char* Meaning;
 
   // The value in `values`, a switch as 0 or 1.
-  [[nodiscard]] constexpr std::int32_t In(const CorpseSettingsValues& values) const
+  [[nodiscard]] constexpr std::int32_t ValueIn(const CorpseSettingsValues& values) const
   {
     return Kind == SettingKind::Switch ? (values.*SwitchMember ? 1 : 0) : values.*DurationMember;
   }

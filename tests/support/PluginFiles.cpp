@@ -29,7 +29,7 @@ std::string ConfigText(const CorpseSettingsValues& values)
   std::string text;
   for (const Setting& setting : SettingsTable)
   {
-    const std::int32_t value = setting.In(values);
+    const std::int32_t value = setting.ValueIn(values);
     text += fmt::format("{}\"{}\": {}", text.empty() ? "{" : ", ", setting.Key,
                         setting.Kind == SettingKind::Switch ? (value != 0 ? "true" : "false")
                                                             : std::to_string(value));

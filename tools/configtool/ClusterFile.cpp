@@ -18,7 +18,7 @@
 #include "rcon/Address.h"
 #include "rcon/Password.h"
 #include "settings/ConfigFile.h"
-#include "settings/TextLayout.h"
+#include "settings/JsonPlaces.h"
 
 namespace configtool
 {

@@ -332,16 +332,16 @@ ordered_json Document(ordered_json servers, int status, std::chrono::millisecond
 
 int ReloadStatus(const std::vector<ReloadResult>& results)
 {
-  int status = Loads;
+  int status = ExitLoads;
   for (const ReloadResult& result : results)
   {
     if (result.Outcome == ReloadOutcome::Refused)
     {
-      status = std::max(status, Refused);
+      status = std::max(status, ExitRefused);
     }
     else if (result.Outcome != ReloadOutcome::Reloaded)
     {
-      status = NotReached;
+      status = ExitNotReached;
     }
   }
   return status;
@@ -349,7 +349,7 @@ int ReloadStatus(const std::vector<ReloadResult>& results)
 
 int DeployStatus(const std::vector<DeployResult>& results)
 {
-  int status = Loads;
+  int status = ExitLoads;
   for (const DeployResult& result : results)
   {
     switch (result.Outcome)
@@ -357,10 +357,10 @@ int DeployStatus(const std::vector<DeployResult>& results)
     case DeployOutcome::Refused:
     case DeployOutcome::RolledBack:
     case DeployOutcome::NotDeployed:
-      status = std::max(status, Refused);
+      status = std::max(status, ExitRefused);
       break;
     case DeployOutcome::DeployedNotReloaded:
-      status = NotReached;
+      status = ExitNotReached;
       break;
     default:
       break;

@@ -76,9 +76,9 @@ public:
     }
   }
 
-  // A command that stops before it contacts anyone: each problem on a line
+  // A command that fails before it contacts anyone: each problem on a line
   // of its own on `errors`, or as JSON, with the status it ends with.
-  int Stop(const std::vector<ClusterProblem>& problems, int status = UsageOrUnreadable)
+  int Fail(const std::vector<ClusterProblem>& problems, int status = ExitUsage)
   {
     progress_.Clear();
     std::string text;
@@ -107,7 +107,7 @@ public:
     return status;
   }
 
-  int Stop(const std::string& message) { return Stop({{std::nullopt, message}}); }
+  int Fail(const std::string& message) { return Fail({{std::nullopt, message}}); }
 
   // Something to know that is no result, such as what could not be cleaned.
   void Warn(const std::string& message) { errors_ << "ashgrove-config: " << message << '\n'; }
@@ -252,8 +252,7 @@ std::string ReloadCommandFor(const Command& command, const Cluster& cluster)
   return finish + " --server";
 }
 
-// The file to deploy, read once and checked; `Refused` when the server
-// would refuse it, or with --strict has warnings: then it goes nowhere.
+// The file to deploy, read once and checked, with its check's report.
 struct DeploySource
 {
   std::string Shown;
@@ -273,10 +272,10 @@ int RefuseToDeploy(const DeploySource& source, Output& output)
                  ordered_json report = source.Report;
                  report["error"] = message;
                  report["servers"] = ordered_json::array();
-                 report["status"] = Refused;
+                 report["status"] = ExitRefused;
                  return report;
                });
-  return Refused;
+  return ExitRefused;
 }
 
 std::string DeployHeading(const Command& command, const DeploySource& source,
@@ -340,30 +339,31 @@ int RunCheck(const Command& command, std::ostream& out, std::ostream& errors)
                                 "\")";
     if (!output.Json())
     {
-      return output.Stop(message);
+      return output.Fail(message);
     }
-    output.Write(
-        {},
-        [&]
-        {
-          return ordered_json{
-              {"file", shown},
-              {"outcome", "unreadable"},
-              {"status", UsageOrUnreadable},
-              {"error", {{"text", CannotOpenConfig}, {"kind", "open"}, {"reason", message}}},
-              {"warnings", ordered_json::array()}};
-        });
-    return UsageOrUnreadable;
+    output.Write({},
+                 [&]
+                 {
+                   return ordered_json{{"file", shown},
+                                       {"outcome", "unreadable"},
+                                       {"status", ExitUsage},
+                                       {"error",
+                                        {{"text", CannotOpenConfig},
+                                         {"kind", KindWord(RefusalKind::Open)},
+                                         {"reason", message}}},
+                                       {"warnings", ordered_json::array()}};
+                 });
+    return ExitUsage;
   }
   output.Write([&] { return TextReport(shown, check.Result); },
                [&] { return JsonReport(shown, check.Result, command.Strict); });
-  return ExitStatus(check.Result, command.Strict);
+  return CheckStatus(check.Result, command.Strict);
 }
 
 int RunSchema(const Command& command, std::ostream& out)
 {
   out << (command.ClusterSchema ? ClusterSchema().dump(2) + "\n" : SchemaText());
-  return Loads;
+  return ExitLoads;
 }
 
 int RunReload(const Command& command, std::ostream& out, std::ostream& errors)
@@ -376,12 +376,12 @@ int RunReload(const Command& command, std::ostream& out, std::ostream& errors)
   }
   catch (const ClusterError& error)
   {
-    return output.Stop(error.Problems());
+    return output.Fail(error.Problems());
   }
   catch (const std::runtime_error& error)
   {
     // A password that will not do: nothing is sent.
-    return output.Stop(error.what());
+    return output.Fail(error.what());
   }
   const Clock::time_point started = Clock::now();
   const std::vector<ReloadResult> results = ReloadUnlocked(plan, command, output.Shown());
@@ -401,7 +401,7 @@ int RunDeploy(const Command& command, std::ostream& out, std::ostream& errors)
   }
   catch (const ClusterError& error)
   {
-    return output.Stop(error.Problems());
+    return output.Fail(error.Problems());
   }
   DeploySource source{Utf8(*command.File), {}, {}};
   try
@@ -410,16 +410,16 @@ int RunDeploy(const Command& command, std::ostream& out, std::ostream& errors)
   }
   catch (const ChangedWhileRead& changed)
   {
-    return output.Stop(changed.what());
+    return output.Fail(changed.what());
   }
   const FileCheck& check = source.Read.Check;
   if (check.Unreadable)
   {
-    return output.Stop("cannot read " + source.Shown + ": " + *check.Unreadable);
+    return output.Fail("cannot read " + source.Shown + ": " + *check.Unreadable);
   }
   source.Report = {{"file", source.Shown},
                    {"check", JsonReport(source.Shown, check.Result, command.Strict)}};
-  if (ExitStatus(check.Result, command.Strict) != Loads)
+  if (CheckStatus(check.Result, command.Strict) != ExitLoads)
   {
     return RefuseToDeploy(source, output);
   }

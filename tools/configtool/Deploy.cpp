@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 std::string ValueText(const Setting& setting, const CorpseSettingsValues& values)
 {
-  const std::int32_t value = setting.In(values);
+  const std::int32_t value = setting.ValueIn(values);
   if (setting.Kind == SettingKind::Switch)
   {
     return value != 0 ? "true" : "false";

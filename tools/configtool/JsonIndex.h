@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "settings/TextLayout.h"
+#include "settings/JsonPlaces.h"
 
 namespace configtool
 {

@@ -34,9 +34,9 @@ nlohmann::ordered_json SettingValue(const Setting& setting, const CorpseSettings
 {
   if (setting.Kind == SettingKind::Switch)
   {
-    return setting.In(settings) != 0;
+    return setting.ValueIn(settings) != 0;
   }
-  return setting.In(settings);
+  return setting.ValueIn(settings);
 }
 
 nlohmann::ordered_json SettingsObject(const CorpseSettingsValues& settings)
@@ -64,13 +64,13 @@ std::string SettingsLines(const CorpseSettingsValues& settings)
 }
 } // namespace
 
-int ExitStatus(const CheckResult& result, bool strict)
+int CheckStatus(const CheckResult& result, bool strict)
 {
   if (result.Error || (strict && !result.Warnings.empty()))
   {
-    return Refused;
+    return ExitRefused;
   }
-  return Loads;
+  return ExitLoads;
 }
 
 std::string TextReport(const std::string& file, const CheckResult& result)
@@ -104,7 +104,7 @@ nlohmann::ordered_json JsonReport(const std::string& file, const CheckResult& re
   nlohmann::ordered_json report;
   report["file"] = file;
   report["outcome"] = result.Error ? "refused" : "loads";
-  report["status"] = ExitStatus(result, strict);
+  report["status"] = CheckStatus(result, strict);
   if (result.Settings)
   {
     report["settings"] = SettingsObject(*result.Settings);
@@ -114,7 +114,7 @@ nlohmann::ordered_json JsonReport(const std::string& file, const CheckResult& re
   {
     const Refusal& error = *result.Error;
     report["error"] = {{"text", error.Text},
-                       {"kind", error.Kind},
+                       {"kind", KindWord(error.Kind)},
                        {"key", error.Key ? nlohmann::ordered_json(*error.Key) : nullptr},
                        {"position", Position(error.At)}};
   }

@@ -12,14 +12,14 @@ namespace configtool
 // server took it), 1 it would refuse it (or one did), 2 wrong usage, a
 // path that is no file or a cluster file that will not do, 3 a server that
 // could not be reached, authenticated or answered.
-constexpr int Loads = 0;
-constexpr int Refused = 1;
-constexpr int UsageOrUnreadable = 2;
-constexpr int NotReached = 3;
+constexpr int ExitLoads = 0;
+constexpr int ExitRefused = 1;
+constexpr int ExitUsage = 2;
+constexpr int ExitNotReached = 3;
 
 // 0 when the server would load the file, 1 when it would refuse it; with
 // `strict`, a warning counts as a refusal.
-int ExitStatus(const CheckResult& result, bool strict);
+int CheckStatus(const CheckResult& result, bool strict);
 
 // For people: the settings in force and what they mean, or the error a
 // reload would answer; then the warnings, each as FILE:LINE:COLUMN.

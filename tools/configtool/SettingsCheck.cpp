@@ -131,8 +131,8 @@ void CheckDuration(const TopLevelMember& member,
   // default out, as the sample file does; any other value was meant to do
   // something.
   const Setting& governing = SwitchOf(*setting);
-  if (settings && governing.In(*settings) == 0 &&
-      setting->In(*settings) != setting->In(DefaultSettings))
+  if (settings && governing.ValueIn(*settings) == 0 &&
+      setting->ValueIn(*settings) != setting->ValueIn(DefaultSettings))
   {
     findings.Add("switch-off",
                  fmt::format("{} has no effect: {} is false", name, Quote(governing.Key)),
@@ -140,8 +140,8 @@ void CheckDuration(const TopLevelMember& member,
   }
 }
 
-void CheckMembers(const TextLayout& layout, const std::optional<CorpseSettingsValues>& settings,
-                  Findings& findings)
+void CheckMembers(const SettingsFilePlaces& layout,
+                  const std::optional<CorpseSettingsValues>& settings, Findings& findings)
 {
   std::map<std::string, const TopLevelMember*> last;
   for (const TopLevelMember& member : layout.Members)
@@ -166,8 +166,8 @@ void CheckMembers(const TextLayout& layout, const std::optional<CorpseSettingsVa
   }
 }
 
-void CheckLayout(const TextLayout& layout, const std::optional<CorpseSettingsValues>& settings,
-                 Findings& findings)
+void CheckLayout(const SettingsFilePlaces& layout,
+                 const std::optional<CorpseSettingsValues>& settings, Findings& findings)
 {
   if (layout.ValueKind == JsonKind::Object)
   {
@@ -188,12 +188,12 @@ void CheckLayout(const TextLayout& layout, const std::optional<CorpseSettingsVal
   }
 }
 
-Refusal Refused(const std::exception& error, std::string kind, const std::string& bytes,
-                const SettingsReading& reading)
+Refusal RefusalOf(const std::exception& error, RefusalKind kind, const std::string& bytes,
+                  const SettingsReading& reading)
 {
-  Refusal refusal{error.what(), std::move(kind), std::nullopt, std::nullopt};
-  const TextLayout& layout = reading.Layout;
-  if (refusal.Kind == "parse" && layout.ErrorAt)
+  Refusal refusal{error.what(), kind, std::nullopt, std::nullopt};
+  const SettingsFilePlaces& layout = reading.Layout;
+  if (refusal.Kind == RefusalKind::Parse && layout.ErrorAt)
   {
     refusal.At = PositionAfterReading(bytes, *layout.ErrorAt);
   }
@@ -206,13 +206,35 @@ Refusal Refused(const std::exception& error, std::string kind, const std::string
       refusal.At = PositionOf(bytes, member->ValueAt);
     }
   }
-  else if (refusal.Kind == "document" && layout.ValueAt)
+  else if (refusal.Kind == RefusalKind::Document && layout.ValueAt)
   {
     refusal.At = PositionOf(bytes, *layout.ValueAt);
   }
   return refusal;
 }
 } // namespace
+
+const char* KindWord(RefusalKind kind)
+{
+  switch (kind)
+  {
+  case RefusalKind::Parse:
+    return "parse";
+  case RefusalKind::Overflow:
+    return "overflow";
+  case RefusalKind::Document:
+    return "document";
+  case RefusalKind::Type:
+    return "type";
+  case RefusalKind::Range:
+    return "range";
+  case RefusalKind::Size:
+    return "size";
+  case RefusalKind::Open:
+    break;
+  }
+  return "open";
+}
 
 std::optional<std::string> NearestKey(std::string_view name)
 {
@@ -234,22 +256,23 @@ CheckResult CheckSettingsText(const std::string& bytes)
   }
   catch (const nlohmann::json::parse_error& error)
   {
-    result.Error = Refused(error, "parse", bytes, reading);
+    result.Error = RefusalOf(error, RefusalKind::Parse, bytes, reading);
     return result;
   }
   catch (const nlohmann::json::out_of_range& error)
   {
-    result.Error = Refused(error, "overflow", bytes, {});
+    result.Error = RefusalOf(error, RefusalKind::Overflow, bytes, {});
     return result;
   }
   catch (const nlohmann::json::type_error& error)
   {
-    result.Error =
-        Refused(error, reading.FailingSetting != nullptr ? "type" : "document", bytes, reading);
+    result.Error = RefusalOf(
+        error, reading.FailingSetting != nullptr ? RefusalKind::Type : RefusalKind::Document, bytes,
+        reading);
   }
   catch (const std::out_of_range& error)
   {
-    result.Error = Refused(error, "range", bytes, reading);
+    result.Error = RefusalOf(error, RefusalKind::Range, bytes, reading);
   }
   Findings findings(bytes);
   CheckLayout(reading.Layout, result.Settings, findings);
@@ -266,7 +289,8 @@ FileCheck CheckSettingsFile(const std::filesystem::path& path)
   {
     // The system would not say what is there (no right to search a folder
     // on the way, say): the server could not open it either.
-    check.Result.Error = Refusal{std::string(CannotOpenConfig), "open", std::nullopt, std::nullopt};
+    check.Result.Error =
+        Refusal{std::string(CannotOpenConfig), RefusalKind::Open, std::nullopt, std::nullopt};
     return check;
   }
   if (auto why = NoFileReason(status, error))
@@ -285,7 +309,8 @@ FileCheck CheckSettingsFile(const std::filesystem::path& path)
     // would refuse it with this very text.
     const std::string text = refused.what();
     check.Result.Error =
-        Refusal{text, text == CannotOpenConfig ? "open" : "size", std::nullopt, std::nullopt};
+        Refusal{text, text == CannotOpenConfig ? RefusalKind::Open : RefusalKind::Size,
+                std::nullopt, std::nullopt};
     return check;
   }
   check.Result = CheckSettingsText(bytes);

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/JsonPlaces.h"
 #include "settings/SettingsValues.h"
-#include "settings/TextLayout.h"
 
 namespace configtool
 {
@@ -21,11 +21,26 @@ struct Finding
   std::optional<Location> At;
 };
 
+// What kind of fault makes the server refuse a file.
+enum class RefusalKind
+{
+  Parse,    // not JSON
+  Overflow, // a number too large for the JSON library
+  Document, // JSON, but no object
+  Type,     // a setting of the wrong type
+  Range,    // a duration out of range
+  Size,     // a file too large to read
+  Open,     // a file that cannot be opened
+};
+
+// The kind's name in reports for scripts: "parse", "overflow", ...
+const char* KindWord(RefusalKind kind);
+
 // Why the server would refuse the file.
 struct Refusal
 {
   std::string Text; // exactly what a reload answers over RCON
-  std::string Kind; // "parse", "overflow", "document", "type", "range", "size", "open"
+  RefusalKind Kind = RefusalKind::Parse;
   std::optional<std::string> Key;
   std::optional<Location> At;
 };

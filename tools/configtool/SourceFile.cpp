@@ -222,7 +222,7 @@ std::optional<Version> VersionAt(const fs::path& path)
 }
 #endif
 
-FileCheck Refusing(std::string text, const char* kind)
+FileCheck Refusing(std::string text, RefusalKind kind)
 {
   FileCheck check;
   check.Result.Error = Refusal{std::move(text), kind, std::nullopt, std::nullopt};
@@ -282,7 +282,7 @@ SourceFile ReadSourceFile(const fs::path& path)
   {
     // The system would not say what is there: the server could not open it
     // either.
-    return {{}, Refusing(std::string(CannotOpenConfig), "open")};
+    return {{}, Refusing(std::string(CannotOpenConfig), RefusalKind::Open)};
   }
   if (auto why = NoFileReason(status, error))
   {
@@ -292,17 +292,17 @@ SourceFile ReadSourceFile(const fs::path& path)
   const std::optional<Version> before = file.Now();
   if (!before)
   {
-    return {{}, Refusing(std::string(CannotOpenConfig), "open")};
+    return {{}, Refusing(std::string(CannotOpenConfig), RefusalKind::Open)};
   }
   LetSettle(file, *before, path);
   if (before->Size() > ConfigFileLimit)
   {
-    return {{}, Refusing(TooLargeText(before->Size()), "size")};
+    return {{}, Refusing(TooLargeText(before->Size()), RefusalKind::Size)};
   }
   SourceFile source;
   if (!file.Read(source.Bytes, static_cast<std::size_t>(ConfigFileLimit) + 1))
   {
-    return {{}, Refusing(std::string(CannotOpenConfig), "open")};
+    return {{}, Refusing(std::string(CannotOpenConfig), RefusalKind::Open)};
   }
   const std::optional<Version> at_path = VersionAt(path);
   if (file.Now() != before || !at_path || !at_path->SameFile(*before))
@@ -338,7 +338,7 @@ SourceFile ReadStandardInput()
   }
   if (size > ConfigFileLimit)
   {
-    return {{}, Refusing(TooLargeText(size), "size")};
+    return {{}, Refusing(TooLargeText(size), RefusalKind::Size)};
   }
   source.Check.Result = CheckSettingsText(AsServerReads(source.Bytes));
   return source;

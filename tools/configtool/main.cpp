@@ -61,7 +61,7 @@ int Run(const std::vector<std::string>& arguments)
   {
     std::cerr << "ashgrove-config: " << *parsed.Error << "\nsee '" << parsed.HelpCommand
               << "' for the usage\n";
-    return configtool::UsageOrUnreadable;
+    return configtool::ExitUsage;
   }
   const configtool::Command& command = parsed.Value;
   switch (command.Kind)
@@ -120,6 +120,6 @@ int main(int argc, char** argv)
   catch (const std::exception& error)
   {
     std::cerr << "ashgrove-config: " << error.what() << '\n';
-    return configtool::UsageOrUnreadable;
+    return configtool::ExitUsage;
   }
 }

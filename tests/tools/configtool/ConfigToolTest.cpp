@@ -212,10 +212,10 @@ TEST_P(ConfigToolRefusals, SayExactlyWhatAReloadAnswers)
   EXPECT_FALSE(check.Result.Settings);
   const configtool::Refusal& error = *check.Result.Error;
   EXPECT_EQ(error.Text, answer);
-  EXPECT_EQ(error.Kind, c.Kind);
+  EXPECT_EQ(configtool::KindWord(error.Kind), std::string(c.Kind));
   EXPECT_EQ(error.Key, c.Key);
   EXPECT_EQ(error.At, c.At);
-  EXPECT_EQ(configtool::ExitStatus(check.Result, false), configtool::Refused);
+  EXPECT_EQ(configtool::CheckStatus(check.Result, false), configtool::ExitRefused);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ConfigToolRefusals, ::testing::ValuesIn(Refusals),
@@ -271,7 +271,8 @@ TEST(ConfigToolFiles, AFolderTheUserMayNotSearchIsNoMissingFile)
       {
         const configtool::FileCheck check = configtool::CheckSettingsFile(server.ConfigPath());
         return check.Unreadable.value_or("") + "|" +
-               (check.Result.Error ? check.Result.Error->Text + "|" + check.Result.Error->Kind
+               (check.Result.Error ? check.Result.Error->Text + "|" +
+                                         configtool::KindWord(check.Result.Error->Kind)
                                    : "loads") +
                "|" +
                testsupport::ErrorText([&] { configtool::ReadClusterFile(cluster); }).value_or("");
@@ -288,9 +289,9 @@ TEST(ConfigToolStatus, StrictTurnsWarningsIntoARefusal)
 {
   const auto clean = CheckSettingsText("{}");
   const auto typo = CheckSettingsText(R"({"wildDinosAfected": true})");
-  EXPECT_EQ(configtool::ExitStatus(clean, true), configtool::Loads);
-  EXPECT_EQ(configtool::ExitStatus(typo, false), configtool::Loads);
-  EXPECT_EQ(configtool::ExitStatus(typo, true), configtool::Refused);
+  EXPECT_EQ(configtool::CheckStatus(clean, true), configtool::ExitLoads);
+  EXPECT_EQ(configtool::CheckStatus(typo, false), configtool::ExitLoads);
+  EXPECT_EQ(configtool::CheckStatus(typo, true), configtool::ExitRefused);
 }
 
 TEST(ConfigToolReport, JsonReadsBackAsTheResult)

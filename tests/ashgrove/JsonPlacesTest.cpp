@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "settings/TextLayout.h"
+#include "settings/JsonPlaces.h"
 #include "support/Errors.h"
 #include "support/SettingsCases.h"
 
@@ -43,7 +43,7 @@ Extracted ByStreamExtraction(const std::string& bytes)
       });
 }
 
-Extracted ByTheOnePass(const std::string& bytes, TextLayout& layout)
+Extracted ByTheOnePass(const std::string& bytes, SettingsFilePlaces& layout)
 {
   return Parsed([&] { return ParseFirstValue(bytes, layout); });
 }
@@ -91,11 +91,11 @@ std::vector<std::string> Files()
 
 // The one pass is the library's own parser: it must accept, build and refuse
 // exactly what stream extraction does, with the same texts.
-TEST(TextLayout, ParsesExactlyAsStreamExtraction)
+TEST(SettingsFilePlaces, ParsesExactlyAsStreamExtraction)
 {
   for (const std::string& file : Files())
   {
-    TextLayout layout;
+    SettingsFilePlaces layout;
     const Extracted expected = ByStreamExtraction(file);
     const Extracted actual = ByTheOnePass(file, layout);
     EXPECT_EQ(actual.Error, expected.Error) << file;
@@ -105,13 +105,13 @@ TEST(TextLayout, ParsesExactlyAsStreamExtraction)
 
 // Where a parse error is, computed from the bytes the parser read, is where
 // the library's own message says it is.
-TEST(TextLayout, AParseErrorsPositionIsTheOneItsMessageGives)
+TEST(SettingsFilePlaces, AParseErrorsPositionIsTheOneItsMessageGives)
 {
   const std::regex stated(R"(at line (\d+), column (\d+))");
   int checked = 0;
   for (const std::string& file : Files())
   {
-    TextLayout layout;
+    SettingsFilePlaces layout;
     const Extracted parsed = ByTheOnePass(file, layout);
     std::smatch match;
     if (!std::regex_search(parsed.Error, match, stated))
@@ -164,7 +164,7 @@ class Layouts : public ::testing::TestWithParam<LayoutCase>
 TEST_P(Layouts, PlaceEveryTopLevelMemberAndWhatFollowsTheValue)
 {
   const LayoutCase& c = GetParam();
-  TextLayout layout;
+  SettingsFilePlaces layout;
   ParseFirstValue(c.File, layout);
   std::vector<MemberSpot> members;
   for (const TopLevelMember& member : layout.Members)
@@ -213,11 +213,11 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"TextAfterAStringValue", "\"s\"x", {}, TextPosition{1, 4}}),
     [](const auto& test) { return std::string(test.param.Name); });
 
-TEST(TextLayout, NestedSettingsKeysAreNotedWhereverTheyAre)
+TEST(SettingsFilePlaces, NestedSettingsKeysAreNotedWhereverTheyAre)
 {
   const std::string file =
       R"({"tamedDinosAffected": {"wildDinosAffected": 1}, "l": [{"x": {"wildCorpseDecayTime": 5, "other": 1}}]})";
-  TextLayout layout;
+  SettingsFilePlaces layout;
   ParseFirstValue(file, layout);
   ASSERT_EQ(layout.NestedKeys.size(), 2U);
   EXPECT_EQ(layout.NestedKeys[0].Name, "wildDinosAffected");

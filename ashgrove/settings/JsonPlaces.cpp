@@ -1,4 +1,4 @@
-#include "settings/TextLayout.h"
+#include "settings/JsonPlaces.h"
 
 #include <algorithm>
 #include <iterator>
@@ -294,7 +294,7 @@ TextPosition PositionOf(std::string_view text, std::size_t offset)
   return PositionAfterReading(text, offset + 1);
 }
 
-const TopLevelMember* TextLayout::LastMember(std::string_view name) const
+const TopLevelMember* SettingsFilePlaces::LastMember(std::string_view name) const
 {
   const auto found =
       std::find_if(Members.rbegin(), Members.rend(),
@@ -302,7 +302,7 @@ const TopLevelMember* TextLayout::LastMember(std::string_view name) const
   return found == Members.rend() ? nullptr : &*found;
 }
 
-void TextLayout::Key(int depth, const std::string& name, std::size_t at)
+void SettingsFilePlaces::Key(int depth, const std::string& name, std::size_t at)
 {
   if (depth == 1)
   {
@@ -315,7 +315,7 @@ void TextLayout::Key(int depth, const std::string& name, std::size_t at)
   }
 }
 
-void TextLayout::Value(int depth, JsonKind kind, std::size_t at, std::string_view text)
+void SettingsFilePlaces::Value(int depth, JsonKind kind, std::size_t at, std::string_view text)
 {
   if (depth == 0)
   {

@@ -92,7 +92,7 @@ struct NestedSettingsKey
 // Where things stand in a settings file, as the JSON library's own parser
 // met them on its one pass: what the reader looks at (the top-level members
 // of the first value) and what it passes over.
-struct TextLayout final : JsonPlaces
+struct SettingsFilePlaces final : JsonPlaces
 {
   std::optional<std::size_t> ValueAt; // the first value, if there is one
   std::optional<JsonKind> ValueKind;
