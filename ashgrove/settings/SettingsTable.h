@@ -29,6 +29,13 @@ struct Setting
   // the rules keep.
   const char* Meaning;
 
+  // For a switch, its line in a summary of what is in force: whose bodies
+  // it governs, what holds for them while it is on, and where the line goes
+  // among the others.
+  const char* Bodies;
+  const char* WhenOn;
+  int SummaryLine;
+
   // The value in `values`, a switch as 0 or 1.
   [[nodiscard]] constexpr std::int32_t ValueIn(const CorpseSettingsValues& values) const
   {
@@ -48,17 +55,29 @@ struct Setting
   }
 };
 
-constexpr Setting SwitchSetting(const char* key, bool CorpseSettingsValues::*member, bool fallback,
-                                const char* meaning)
+struct SwitchSummary
 {
-  return {key, SettingKind::Switch, fallback ? 1 : 0, member, nullptr, nullptr, meaning};
+  const char* Bodies;
+  const char* WhenOn;
+  int Line;
+};
+
+constexpr Setting SwitchSetting(const char* key, bool CorpseSettingsValues::*member, bool fallback,
+                                const char* meaning, SwitchSummary summary)
+{
+  return {key,     SettingKind::Switch, fallback ? 1 : 0, member,      nullptr, nullptr,
+          meaning, summary.Bodies,      summary.WhenOn,   summary.Line};
 }
 
 constexpr Setting DurationSetting(const char* key, std::int32_t CorpseSettingsValues::*member,
                                   std::int32_t fallback, bool CorpseSettingsValues::*switch_member,
                                   const char* meaning)
 {
-  return {key, SettingKind::Duration, fallback, nullptr, member, switch_member, meaning};
+  return {key,      SettingKind::Duration,
+          fallback, nullptr,
+          member,   switch_member,
+          meaning,  nullptr,
+          nullptr,  0};
 }
 
 inline constexpr std::string_view TeamLimitMark = "{team-limit}";
@@ -69,16 +88,20 @@ inline constexpr auto SettingsTable = std::to_array<Setting>({
     SwitchSetting("tamedDinosAffected", &CorpseSettingsValues::tamedDinosAffected, false,
                   "Switch: give tamed creatures' bodies (team {team-limit} and above) "
                   "tamedCorpseDecayTime seconds as their tamed corpse lifespan, and make them "
-                  "ignore the server's decomposition multipliers. Off: the game's own lifespan."),
-    SwitchSetting("wildDinosAffected", &CorpseSettingsValues::wildDinosAffected, false,
-                  "Switch: give wild creatures' bodies (team below {team-limit}) "
-                  "wildCorpseDecayTime seconds as their corpse lifespan, also when nobody is "
-                  "near, and make them ignore the server's decomposition multipliers. Off: the "
-                  "game's own lifespan."),
+                  "ignore the server's decomposition multipliers. Off: the game's own lifespan.",
+                  {"tamed creatures", "decomposition multipliers ignored", 1}),
+    SwitchSetting(
+        "wildDinosAffected", &CorpseSettingsValues::wildDinosAffected, false,
+        "Switch: give wild creatures' bodies (team below {team-limit}) "
+        "wildCorpseDecayTime seconds as their corpse lifespan, also when nobody is "
+        "near, and make them ignore the server's decomposition multipliers. Off: the "
+        "game's own lifespan.",
+        {"wild creatures", "also when nobody is near, decomposition multipliers ignored", 2}),
     SwitchSetting("playersBodiesAffected", &CorpseSettingsValues::playersBodiesAffected, false,
                   "Switch: give players' bodies playersBodiesDecayTime seconds as their corpse "
                   "lifespan; the server's decomposition multipliers still apply to them. Off: "
-                  "the game's own lifespan."),
+                  "the game's own lifespan.",
+                  {"players' bodies", "decomposition multipliers apply", 0}),
     DurationSetting("tamedCorpseDecayTime", &CorpseSettingsValues::tamedCorpseDecayTime, 1800,
                     &CorpseSettingsValues::tamedDinosAffected,
                     "Seconds a tamed creature's body lasts, when tamedDinosAffected is true."),

@@ -19,6 +19,7 @@
 #include "rcon/Password.h"
 #include "settings/ConfigFile.h"
 #include "settings/JsonPlaces.h"
+#include "settings/SettingsLocation.h"
 
 namespace configtool
 {
@@ -50,7 +51,7 @@ constexpr std::array<ServerField, 5> ServerFields = {{
      "The name of an environment variable holding the RCON password. Give this or passwordFile."},
     {"serverDir", false,
      "The server's folder on this machine, below which the plugin reads "
-     "ArkApi/Plugins/Ashgrove/config.json; a relative path is taken from the cluster file's "
+     "{config-file}; a relative path is taken from the cluster file's "
      "folder. Without it the server is reloaded, but deploy skips it."},
 }};
 
@@ -301,19 +302,48 @@ void CheckNamesAreUnique(const std::vector<ClusterServer>& servers,
   }
 }
 
+// The RCON addresses the client takes, as a pattern for editors: an IPv6
+// address in brackets (RFC 3986's grammar, with a zone), an IPv4 address in
+// dotted decimal without leading zeros, or a host name (labels of 1 to 63
+// letters, digits, '-' or '_' that neither begin nor end with '-', 253 in
+// all, and not all digits and dots); then a port of up to five digits from
+// 1 to 65535.
+std::string AddressPattern()
+{
+  const std::string h16 = "[0-9A-Fa-f]{1,4}";
+  const std::string octet = "(25[0-5]|2[0-4][0-9]|1[0-9]{2}|[1-9]?[0-9])";
+  const std::string ipv4 = octet + "(\\." + octet + "){3}";
+  const std::string ls32 = "(" + h16 + ":" + h16 + "|" + ipv4 + ")";
+  const auto groups = [&](int count) { return "(" + h16 + ":){" + std::to_string(count) + "}"; };
+  const auto before = [&](int most) {
+    return "(" + (most > 0 ? "(" + h16 + ":){0," + std::to_string(most) + "}" : "") + h16 + ")?::";
+  };
+  const std::string ipv6 = "(" + groups(6) + ls32 + "|::" + groups(5) + ls32 + "|" + before(0) +
+                           groups(4) + ls32 + "|" + before(1) + groups(3) + ls32 + "|" + before(2) +
+                           groups(2) + ls32 + "|" + before(3) + h16 + ":" + ls32 + "|" + before(4) +
+                           ls32 + "|" + before(5) + h16 + "|" + before(6) + ")";
+  const std::string label = "[A-Za-z0-9_]([A-Za-z0-9_-]{0,61}[A-Za-z0-9_])?";
+  const std::string name = "(?=[^:]{1,253}:)(?![0-9.]*:)" + label + "(\\." + label + ")*";
+  const std::string port = "(?=[0-9]{1,5}$)0*([1-9][0-9]{0,3}|[1-5][0-9]{4}|6[0-4][0-9]{3}|"
+                           "65[0-4][0-9]{2}|655[0-2][0-9]|6553[0-5])";
+  return "^(\\[" + ipv6 + "(%[^\\]]+)?\\]|" + ipv4 + "|" + name + "):" + port + "$";
+}
+
 ordered_json ServerSchema()
 {
   ordered_json properties = ordered_json::object();
   ordered_json required = ordered_json::array();
   for (const ServerField& field : ServerFields)
   {
-    properties[field.Key] = {{"description", field.Meaning}, {"type", "string"}, {"minLength", 1}};
+    // The settings file's place below a server folder is the plugin's to say.
+    const std::string meaning = WithMark(field.Meaning, "{config-file}", ConfigFileBelowServer + 1);
+    properties[field.Key] = {{"description", meaning}, {"type", "string"}, {"minLength", 1}};
     if (field.Required)
     {
       required.push_back(field.Key);
     }
   }
-  properties["rcon"]["pattern"] = "^(\\[[0-9A-Fa-f:.]+(%[^\\]]+)?\\]|[A-Za-z0-9._-]+):[0-9]{1,5}$";
+  properties["rcon"]["pattern"] = AddressPattern();
   properties["passwordEnv"]["pattern"] = "^[A-Za-z_][A-Za-z0-9_]*$";
   return {{"type", "object"},
           {"properties", properties},
@@ -509,17 +539,14 @@ std::string ServerPassword(const ClusterServer& server)
 {
   try
   {
-    if (server.PasswordFile)
+    auto password =
+        rcon::ResolvePassword({.File = server.PasswordFile, .Variable = server.PasswordEnv});
+    if (!password)
     {
-      return rcon::ReadPasswordFile(*server.PasswordFile);
+      throw rcon::PasswordError("the environment variable " + server.PasswordEnv.value_or("") +
+                                " is not set");
     }
-    const std::string& name = server.PasswordEnv.value_or("");
-    if (auto password = rcon::EnvironmentPassword(name))
-    {
-      rcon::CheckPassword(*password);
-      return *password;
-    }
-    throw rcon::PasswordError("the environment variable " + name + " is not set");
+    return std::move(*password);
   }
   catch (const rcon::PasswordError& error)
   {

@@ -189,9 +189,10 @@ std::vector<std::string> ChangeNotes(const Changes& changes, DeployOutcome outco
   }
   for (const SettingChange& change : changes.Settings)
   {
-    notes.push_back(change.Old.empty() ? fmt::format("{:<{}}  {}", change.Key, width, change.New)
-                                       : fmt::format("{:<{}}  {} \u2192 {}", change.Key, width,
-                                                     change.Old, change.New));
+    notes.push_back(change.Old.is_null()
+                        ? fmt::format("{:<{}}  {}", change.Key, width, change.New.dump())
+                        : fmt::format("{:<{}}  {} \u2192 {}", change.Key, width, change.Old.dump(),
+                                      change.New.dump()));
   }
   return notes;
 }
@@ -294,9 +295,7 @@ ordered_json ChangesJson(const Changes& changes)
   ordered_json settings = ordered_json::array();
   for (const SettingChange& change : changes.Settings)
   {
-    settings.push_back({{"key", change.Key},
-                        {"old", change.Old.empty() ? nullptr : ordered_json::parse(change.Old)},
-                        {"new", ordered_json::parse(change.New)}});
+    settings.push_back({{"key", change.Key}, {"old", change.Old}, {"new", change.New}});
   }
   const char* before = changes.Before == Changes::InPlace::Missing ? "missing"
                        : changes.Before == Changes::InPlace::Loads ? "loads"

@@ -124,25 +124,15 @@ private:
 // both.
 std::string RconPassword(const Command& command)
 {
-  const std::optional<std::string> from_environment =
-      rcon::EnvironmentPassword(rcon::PasswordVariable);
-  if (command.PasswordFile && from_environment)
+  const std::string variable = rcon::PasswordVariable;
+  auto password = rcon::ResolvePassword(
+      {.File = command.PasswordFile, .Variable = variable},
+      "the RCON password is given twice, in --password-file and in " + variable + ": give one");
+  if (!password)
   {
-    throw rcon::PasswordError(std::string("the RCON password is given twice, in --password-file "
-                                          "and in ") +
-                              rcon::PasswordVariable + ": give one");
+    throw rcon::PasswordError("give the RCON password in --password-file FILE or in " + variable);
   }
-  if (command.PasswordFile)
-  {
-    return rcon::ReadPasswordFile(*command.PasswordFile);
-  }
-  if (!from_environment)
-  {
-    throw rcon::PasswordError(std::string("give the RCON password in --password-file FILE or in ") +
-                              rcon::PasswordVariable);
-  }
-  rcon::CheckPassword(*from_environment);
-  return *from_environment;
+  return std::move(*password);
 }
 
 std::string RconPasswordSource(const Command& command)

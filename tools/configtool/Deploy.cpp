@@ -6,6 +6,7 @@
 
 #include "configtool/AtomicFile.h"
 #include "configtool/FolderLock.h"
+#include "configtool/Report.h"
 #include "configtool/SettingsCheck.h"
 #include "settings/LoadErrors.h"
 #include "settings/SettingsLocation.h"
@@ -16,16 +17,6 @@ namespace configtool
 namespace
 {
 namespace fs = std::filesystem;
-
-std::string ValueText(const Setting& setting, const CorpseSettingsValues& values)
-{
-  const std::int32_t value = setting.ValueIn(values);
-  if (setting.Kind == SettingKind::Switch)
-  {
-    return value != 0 ? "true" : "false";
-  }
-  return std::to_string(value);
-}
 
 // Whether the file holds these very bytes; a file that cannot be read does
 // not, and one that is no regular file (a pipe would never end) is not read.
@@ -421,8 +412,9 @@ Changes ChangesIn(const fs::path& server_dir, const DeployRequest& request)
   }
   for (const Setting& setting : SettingsTable)
   {
-    const std::string after = ValueText(setting, request.Settings);
-    const std::string old = before ? ValueText(setting, *before) : "";
+    const nlohmann::ordered_json after = SettingValue(setting, request.Settings);
+    const nlohmann::ordered_json old =
+        before ? SettingValue(setting, *before) : nlohmann::ordered_json(nullptr);
     if (old != after)
     {
       changes.Settings.push_back({setting.Key, old, after});

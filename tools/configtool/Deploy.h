@@ -8,7 +8,9 @@
 
 #include "configtool/ClusterFile.h"
 #include "configtool/ClusterReload.h"
+
 #include "settings/SettingsValues.h"
+#include <nlohmann/json.hpp>
 
 namespace configtool
 {
@@ -28,13 +30,13 @@ constexpr DeployOutcome LastDeployOutcome = DeployOutcome::DryRun;
 
 const char* OutcomeWord(DeployOutcome outcome);
 
-// A setting whose value the deploy changes; Old is empty when the file in
-// place gives none.
+// A setting whose value the deploy changes, each value as the reports give
+// it; Old is null when the file in place gives none.
 struct SettingChange
 {
   std::string Key;
-  std::string Old;
-  std::string New;
+  nlohmann::ordered_json Old;
+  nlohmann::ordered_json New;
 };
 
 // What a deploy changes on one server, judged from the file now in place.

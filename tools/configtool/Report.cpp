@@ -28,17 +28,6 @@ nlohmann::ordered_json Position(const std::optional<Location>& at)
   return {{"line", at->Line}, {"column", at->Column}};
 }
 
-// A setting's value as JSON: true or false for a switch, a number of
-// seconds for a duration.
-nlohmann::ordered_json SettingValue(const Setting& setting, const CorpseSettingsValues& settings)
-{
-  if (setting.Kind == SettingKind::Switch)
-  {
-    return setting.ValueIn(settings) != 0;
-  }
-  return setting.ValueIn(settings);
-}
-
 nlohmann::ordered_json SettingsObject(const CorpseSettingsValues& settings)
 {
   nlohmann::ordered_json object = nlohmann::ordered_json::object();
@@ -63,6 +52,15 @@ std::string SettingsLines(const CorpseSettingsValues& settings)
   return out;
 }
 } // namespace
+
+nlohmann::ordered_json SettingValue(const Setting& setting, const CorpseSettingsValues& values)
+{
+  if (setting.Kind == SettingKind::Switch)
+  {
+    return setting.ValueIn(values) != 0;
+  }
+  return setting.ValueIn(values);
+}
 
 int CheckStatus(const CheckResult& result, bool strict)
 {

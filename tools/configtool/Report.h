@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "configtool/SettingsCheck.h"
+#include "settings/SettingsTable.h"
 
 namespace configtool
 {
@@ -16,6 +17,10 @@ constexpr int ExitLoads = 0;
 constexpr int ExitRefused = 1;
 constexpr int ExitUsage = 2;
 constexpr int ExitNotReached = 3;
+
+// A setting's value, the one way the reports write it: true or false for a
+// switch, a number of seconds for a duration.
+nlohmann::ordered_json SettingValue(const Setting& setting, const CorpseSettingsValues& values);
 
 // 0 when the server would load the file, 1 when it would refuse it; with
 // `strict`, a warning counts as a refusal.

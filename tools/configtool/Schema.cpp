@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "commands/ReloadTexts.h"
+#include "configtool/Text.h"
 #include "settings/DurationLimits.h"
 #include "settings/SettingsTable.h"
 #include "settings/WildTeamLimit.h"
@@ -26,12 +27,7 @@ std::string CountInWords(std::size_t count)
 // A setting's meaning, the team limit written in.
 std::string Meaning(const Setting& setting)
 {
-  std::string text = setting.Meaning;
-  if (const auto mark = text.find(TeamLimitMark); mark != std::string::npos)
-  {
-    text.replace(mark, TeamLimitMark.size(), std::to_string(WildTeamLimit));
-  }
-  return text;
+  return WithMark(setting.Meaning, TeamLimitMark, std::to_string(WildTeamLimit));
 }
 
 ordered_json SettingProperty(const Setting& setting)

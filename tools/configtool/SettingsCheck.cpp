@@ -319,22 +319,23 @@ FileCheck CheckSettingsFile(const std::filesystem::path& path)
 
 std::vector<std::string> Effects(const CorpseSettingsValues& settings)
 {
-  const auto kind = [](const char* who, bool on, std::int32_t seconds, const char* rest)
+  std::vector<std::string> lines;
+  for (const Setting& duration : SettingsTable)
   {
-    if (!on)
+    if (duration.Kind != SettingKind::Duration)
     {
-      return fmt::format("{}: the game's own lifespan (switch off)", who);
+      continue;
     }
-    return fmt::format("{}: {} s, {}", who, seconds, rest);
-  };
-  return {
-      kind("players' bodies", settings.playersBodiesAffected, settings.playersBodiesDecayTime,
-           "decomposition multipliers apply"),
-      kind("tamed creatures", settings.tamedDinosAffected, settings.tamedCorpseDecayTime,
-           "decomposition multipliers ignored"),
-      kind("wild creatures", settings.wildDinosAffected, settings.wildCorpseDecayTime,
-           "also when nobody is near, decomposition multipliers ignored"),
-      "dead characters' item deposits: their class's default corpse lifespan (no setting)",
-  };
+    const Setting& governing = SwitchOf(duration);
+    const auto at = static_cast<std::size_t>(governing.SummaryLine);
+    lines.resize(std::max(lines.size(), at + 1));
+    lines[at] = governing.ValueIn(settings) != 0
+                    ? fmt::format("{}: {} s, {}", governing.Bodies, duration.ValueIn(settings),
+                                  governing.WhenOn)
+                    : fmt::format("{}: the game's own lifespan (switch off)", governing.Bodies);
+  }
+  lines.emplace_back(
+      "dead characters' item deposits: their class's default corpse lifespan (no setting)");
+  return lines;
 }
 } // namespace configtool

@@ -95,6 +95,15 @@ std::optional<std::string> NoFileReason(const std::filesystem::file_status& stat
   }
 }
 
+std::string WithMark(std::string text, std::string_view mark, std::string_view value)
+{
+  if (const auto at = text.find(mark); at != std::string::npos)
+  {
+    text.replace(at, mark.size(), value);
+  }
+  return text;
+}
+
 std::optional<std::string> Nearest(std::string_view word,
                                    const std::vector<std::string>& candidates)
 {

@@ -30,6 +30,10 @@ std::string Quote(std::string_view text);
 std::optional<std::string> NoFileReason(const std::filesystem::file_status& status,
                                         const std::error_code& error);
 
+// `text` with `mark` (the first time it stands there) replaced by `value`:
+// for texts that quote a fact kept elsewhere.
+std::string WithMark(std::string text, std::string_view mark, std::string_view value);
+
 // The candidate a mistyped word was probably meant to be, if one is close:
 // the same but for case, or a few letters apart.
 std::optional<std::string> Nearest(std::string_view word,

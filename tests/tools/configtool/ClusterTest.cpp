@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +16,9 @@
 #include "configtool/ClusterReport.h"
 #include "configtool/Commands.h"
 #include "configtool/Deploy.h"
+#include "rcon/Address.h"
+#include "settings/SettingsReader.h"
+#include "settings/SettingsTable.h"
 #include "support/Errors.h"
 #include "support/OtherUser.h"
 #include "support/ServerDirectory.h"
@@ -40,6 +44,21 @@ void WriteFile(const fs::path& path, const std::string& bytes)
 {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The defaults, but for what `changed` sets to something else.
+CorpseSettingsValues Defaults(const CorpseSettingsValues& changed)
+{
+  CorpseSettingsValues values = DefaultSettings;
+  for (const Setting& setting : SettingsTable)
+  {
+    const CorpseSettingsValues none{};
+    if (setting.ValueIn(changed) != setting.ValueIn(none))
+    {
+      setting.Store(values, setting.ValueIn(changed));
+    }
+  }
+  return values;
 }
 
 void Replace(const fs::path& file, const std::string& bytes)
@@ -160,6 +179,83 @@ INSTANTIATE_TEST_SUITE_P(
                 "c.json:2:10: error: the name \"island\" is given to another server too, at "
                 "c.json:1:23"}),
     [](const auto& test) { return std::string(test.param.Name); });
+
+// The cluster schema's patterns, which editors check with, take exactly what
+// the tool takes.
+TEST(ClusterSchema, ItsPatternsTakeWhatTheToolTakes)
+{
+  const nlohmann::ordered_json server = configtool::ClusterSchema()["$defs"]["server"];
+  const std::regex address(server["properties"]["rcon"]["pattern"].get<std::string>());
+  const std::string label63(63, 'a');
+  const std::string name253 = label63 + "." + label63 + "." + label63 + "." + std::string(61, 'b');
+  for (const std::string& text : std::vector<std::string>{"127.0.0.1:27020",
+                                                          "10.0.0.255:1",
+                                                          "ark.example.org:27020",
+                                                          "localhost:65535",
+                                                          "a_b.c-d:80",
+                                                          "x:1",
+                                                          "1e3:1",
+                                                          "host:00080",
+                                                          label63 + ":1",
+                                                          name253 + ":1",
+                                                          "[::1]:27020",
+                                                          "[::]:1",
+                                                          "[2001:db8::1]:27015",
+                                                          "[fe80::1%eth0]:27020",
+                                                          "[::ffff:192.0.2.1]:1",
+                                                          "[1:2:3:4:5:6:7:8]:9",
+                                                          "[1:2:3:4:5:6:1.2.3.4]:9",
+                                                          "[1::]:1",
+                                                          "[1:2:3:4:5:6:7::]:1",
+                                                          "[::2:3:4:5:6:7:8]:1",
+                                                          "127.0.0.1",
+                                                          "127.0.0.1:",
+                                                          "127.0.0.1:0",
+                                                          "127.0.0.1:00000",
+                                                          "127.0.0.1:65536",
+                                                          "127.0.0.1:123456",
+                                                          "host:+80",
+                                                          "256.1.1.1:1",
+                                                          "1.2.3:1",
+                                                          "01.2.3.4:1",
+                                                          "123:1",
+                                                          ":27020",
+                                                          "-bad.example:1",
+                                                          "bad-.example:1",
+                                                          "a..b:1",
+                                                          "a.:1",
+                                                          "ex ample:1",
+                                                          "::1:27020",
+                                                          "[::1]",
+                                                          "[::1]27020",
+                                                          "[:::1]:1",
+                                                          "[1:2:3:4:5:6:7:8:9]:1",
+                                                          "[1:2:3:4:5:6:7]:1",
+                                                          "[g::1]:1",
+                                                          "[1.2.3.4]:1",
+                                                          "[::1]:0",
+                                                          "[1::2::3]:1",
+                                                          std::string(64, 'a') + ":1",
+                                                          name253 + "b:1"})
+  {
+    std::string why;
+    EXPECT_EQ(std::regex_search(text, address), rcon::ParseServerAddress(text, why).has_value())
+        << text << " (" << why << ")";
+  }
+  const std::regex variable(server["properties"]["passwordEnv"]["pattern"].get<std::string>());
+  for (const std::string& name :
+       std::vector<std::string>{"PW", "_pw", "ISLAND_RCON_PASSWORD_2", "2X", "A-B", "A B", "é"})
+  {
+    const bool taken = !ErrorText<ClusterError>(
+        [&]
+        {
+          configtool::ReadClusterText(
+              R"({"servers": [{"name": "a", "rcon": "h:1", "passwordEnv": ")" + name + R"("}]})",
+              "c.json");
+        });
+    EXPECT_EQ(std::regex_search(name, variable), taken) << name;
+  }
+}
 
 TEST(ClusterFile, ServersAreSelectedByNameInTheFilesOrder)
 {
@@ -423,7 +519,7 @@ protected:
 TEST_F(DeployFolder, ChangesAreJudgedFromTheFileInPlace)
 {
   configtool::DeployRequest request{R"({"wildDinosAffected": true})",
-                                    {false, true, false, 1800, 300, 1800}};
+                                    Defaults({.wildDinosAffected = true})};
   server_.RemoveConfig();
   configtool::Changes changes = configtool::ChangesIn(Dir(), request);
   EXPECT_EQ(changes.Before, configtool::Changes::InPlace::Missing);
@@ -434,11 +530,11 @@ TEST_F(DeployFolder, ChangesAreJudgedFromTheFileInPlace)
   EXPECT_EQ(changes.Before, configtool::Changes::InPlace::Loads);
   ASSERT_EQ(changes.Settings.size(), 2U);
   EXPECT_EQ(changes.Settings[0].Key, "wildDinosAffected");
-  EXPECT_EQ(changes.Settings[0].Old, "false");
-  EXPECT_EQ(changes.Settings[0].New, "true");
+  EXPECT_EQ(changes.Settings[0].Old, false);
+  EXPECT_EQ(changes.Settings[0].New, true);
   EXPECT_EQ(changes.Settings[1].Key, "wildCorpseDecayTime");
-  EXPECT_EQ(changes.Settings[1].Old, "90");
-  EXPECT_EQ(changes.Settings[1].New, "300");
+  EXPECT_EQ(changes.Settings[1].Old, 90);
+  EXPECT_EQ(changes.Settings[1].New, 300);
 
   server_.WriteConfig("{oops");
   changes = configtool::ChangesIn(Dir(), request);
@@ -561,15 +657,15 @@ TEST_F(DeployFolder, ServersSharingAFileGetItWrittenOnce)
   configtool::ClusterServer two = one;
   two.Name = "two";
   two.ServerDir = fs::path(second.Path());
-  const configtool::DeployRequest request{
-      R"({"wildCorpseDecayTime": 60})", {false, false, false, 1800, 60, 1800}, false, 2000ms};
+  const configtool::DeployRequest request{R"({"wildCorpseDecayTime": 60})",
+                                          Defaults({.wildCorpseDecayTime = 60}), false, 2000ms};
   const auto results = configtool::Deploy({one, two}, {"x", "x"}, request);
   ASSERT_EQ(results.size(), 2U);
   for (const configtool::DeployResult& result : results)
   {
     EXPECT_EQ(result.Outcome, configtool::DeployOutcome::DeployedNotReloaded);
     ASSERT_EQ(result.What.Settings.size(), 1U);
-    EXPECT_EQ(result.What.Settings[0].Old, "90");
+    EXPECT_EQ(result.What.Settings[0].Old, 90);
   }
   EXPECT_TRUE(fs::is_symlink(second.ConfigPath()));
   EXPECT_EQ(ReadFile(second.ConfigPath()), request.Bytes);
@@ -608,7 +704,7 @@ TEST_F(DeployFolder, APipeInPlaceIsNeverRead)
 {
   server_.RemoveConfig();
   ASSERT_EQ(::mkfifo(server_.ConfigPath().c_str(), 0644), 0);
-  const configtool::DeployRequest request{"{}", {false, false, false, 1800, 300, 1800}};
+  const configtool::DeployRequest request{"{}", Defaults({})};
   const configtool::Changes changes = configtool::ChangesIn(Dir(), request);
   EXPECT_EQ(changes.Before, configtool::Changes::InPlace::Refused);
   EXPECT_FALSE(changes.SameBytes);
@@ -630,8 +726,8 @@ TEST_F(DeployFolder, AFileThatCannotKeepItsOwnerIsNotDeployed)
   server.Name = "island";
   server.Address = {"127.0.0.1", "1"};
   server.ServerDir = Dir();
-  const configtool::DeployRequest request{
-      R"({"wildCorpseDecayTime": 60})", {false, false, false, 1800, 60, 1800}, false, 2000ms};
+  const configtool::DeployRequest request{R"({"wildCorpseDecayTime": 60})",
+                                          Defaults({.wildCorpseDecayTime = 60}), false, 2000ms};
 
   const std::optional<std::string> said = testsupport::AsNobody(
       [&]
