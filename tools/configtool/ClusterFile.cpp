@@ -166,6 +166,39 @@ public:
       faults_.Add(at, "a server is an object: {\"name\": ..., \"rcon\": ..., ...}");
       return std::nullopt;
     }
+    CheckServerKeys();
+    ClusterServer result;
+    const auto name = Text("name", at);
+    const auto rcon = Text("rcon", at);
+    if (name)
+    {
+      result.Name = *name;
+      if (HasControlCharacters(*name))
+      {
+        faults_.Add(ValueAt("name"), "a name holds no control characters");
+      }
+    }
+    if (rcon)
+    {
+      ReadAddress(*rcon, result);
+    }
+    ReadPasswordSource(at, result);
+    if (const auto server_dir = Text("serverDir", at))
+    {
+      result.ServerDir = folder_ / PathFromUtf8(*server_dir);
+      result.ServerDirAt = faults_.Place(ValueAt("serverDir"));
+    }
+    if (!name || !rcon)
+    {
+      return std::nullopt;
+    }
+    return result;
+  }
+
+private:
+  // A key the file may not have; a password is a fault of its own.
+  void CheckServerKeys()
+  {
     CheckKeys(server_, path_, index_, faults_, ServerKeys(),
               [&](const std::string& key)
               {
@@ -177,32 +210,24 @@ public:
                                         "\"passwordFile\" or \"passwordEnv\"");
                 return true;
               });
-    ClusterServer result;
-    const auto name = Text("name", at);
-    const auto rcon = Text("rcon", at);
+  }
+
+  void ReadAddress(const std::string& text, ClusterServer& result)
+  {
+    std::string why;
+    if (const auto address = rcon::ParseServerAddress(text, why))
+    {
+      result.Address = *address;
+      return;
+    }
+    faults_.Add(ValueAt("rcon"), fmt::format("{} is no RCON address: {}", Quote(text), why));
+  }
+
+  // Exactly one of passwordFile and passwordEnv; `at` is the server's.
+  void ReadPasswordSource(std::size_t at, ClusterServer& result)
+  {
     const auto password_file = Text("passwordFile", at);
     const auto password_env = Text("passwordEnv", at);
-    const auto server_dir = Text("serverDir", at);
-    if (name)
-    {
-      result.Name = *name;
-      if (HasControlCharacters(*name))
-      {
-        faults_.Add(ValueAt("name"), "a name holds no control characters");
-      }
-    }
-    if (rcon)
-    {
-      std::string why;
-      if (const auto address = rcon::ParseServerAddress(*rcon, why))
-      {
-        result.Address = *address;
-      }
-      else
-      {
-        faults_.Add(ValueAt("rcon"), fmt::format("{} is no RCON address: {}", Quote(*rcon), why));
-      }
-    }
     if (password_file && password_env)
     {
       faults_.Add(KeyAt("passwordEnv"),
@@ -227,19 +252,8 @@ public:
       result.PasswordEnv = *password_env;
       result.PasswordSourceAt = faults_.Place(ValueAt("passwordEnv"));
     }
-    if (server_dir)
-    {
-      result.ServerDir = folder_ / PathFromUtf8(*server_dir);
-      result.ServerDirAt = faults_.Place(ValueAt("serverDir"));
-    }
-    if (!name || !rcon)
-    {
-      return std::nullopt;
-    }
-    return result;
   }
 
-private:
   [[nodiscard]] std::size_t KeyAt(const std::string& key) const
   {
     const JsonIndex::Spot* spot = index_.Find(MemberPath(path_, key));
@@ -351,14 +365,10 @@ ordered_json ServerSchema()
           {"additionalProperties", false},
           {"oneOf", {{{"required", {"passwordFile"}}}, {{"required", {"passwordEnv"}}}}}};
 }
-// Reads what can be read; the faults found on the way go to `faults`, and
-// only those that leave nothing to read are thrown.
-Cluster ReadInto(const std::string& bytes, const fs::path& path, Faults& faults)
+// The document, parsed; a file that is no JSON, or whose JSON is not one
+// object, is thrown at once: nothing more can be read of it.
+json ParsedDocument(const std::string& bytes, JsonIndex& index, Faults& faults)
 {
-  Cluster cluster;
-  cluster.Shown = Utf8(path);
-  // Nothing is looked up below a server's own fields: /servers/N/KEY.
-  JsonIndex index(3);
   json document;
   try
   {
@@ -377,13 +387,19 @@ Cluster ReadInto(const std::string& bytes, const fs::path& path, Faults& faults)
   {
     faults.Add(repeated.KeyAt, fmt::format("the key {} is given twice", Quote(repeated.Name)));
   }
-  const JsonIndex::Spot* root = index.Find("");
-  const std::size_t root_at = root != nullptr ? root->ValueAt : 0;
   if (!document.is_object())
   {
-    faults.Add(root_at, "a cluster file holds one object: {\"servers\": [...]}");
+    const JsonIndex::Spot* root = index.Find("");
+    faults.Add(root != nullptr ? root->ValueAt : 0,
+               "a cluster file holds one object: {\"servers\": [...]}");
     faults.Throw();
   }
+  return document;
+}
+
+// The top-level keys; the list of servers, which a file cannot do without.
+const json& ServerList(const json& document, const JsonIndex& index, Faults& faults)
+{
   CheckKeys(document, "", index, faults, {ServersKey, std::string(SchemaKey)},
             [](const std::string&) { return false; });
   if (const auto schema = document.find(SchemaKey);
@@ -397,17 +413,31 @@ Cluster ReadInto(const std::string& bytes, const fs::path& path, Faults& faults)
   if (servers == document.end() || !servers->is_array() || servers->empty())
   {
     const JsonIndex::Spot* spot = index.Find(MemberPath("", ServersKey));
-    faults.Add(spot != nullptr ? spot->ValueAt : root_at,
+    const JsonIndex::Spot* root = index.Find("");
+    faults.Add(spot != nullptr ? spot->ValueAt : (root != nullptr ? root->ValueAt : 0),
                "a cluster file lists its servers: {\"servers\": [{\"name\": ..., \"rcon\": "
                "...}, ...]}");
     faults.Throw();
   }
-  const fs::path folder = path.parent_path();
+  return *servers;
+}
+
+// Reads what can be read; the faults found on the way go to `faults`, and
+// only those that leave nothing to read are thrown.
+Cluster ReadInto(const std::string& bytes, const fs::path& path, Faults& faults)
+{
+  Cluster cluster;
+  cluster.Shown = Utf8(path);
+  // Nothing is looked up below a server's own fields: /servers/N/KEY.
+  JsonIndex index(3);
+  const json document = ParsedDocument(bytes, index, faults);
+  const json& servers = ServerList(document, index, faults);
   std::vector<std::string> paths;
-  for (std::size_t i = 0; i < servers->size(); ++i)
+  for (std::size_t i = 0; i < servers.size(); ++i)
   {
     const std::string server_path = MemberPath("", ServersKey) + "/" + std::to_string(i);
-    if (auto server = ServerReader((*servers)[i], server_path, index, faults, folder).Read())
+    if (auto server =
+            ServerReader(servers[i], server_path, index, faults, path.parent_path()).Read())
     {
       cluster.Servers.push_back(std::move(*server));
       paths.push_back(server_path);
