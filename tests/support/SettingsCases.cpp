@@ -18,53 +18,56 @@ const LoadCase Cases[] = {
          "tamedCorpseDecayTime": 3600, "wildCorpseDecayTime": 60, "playersBodiesDecayTime": 7200})",
      SampleSettings, ""},
     {"OneKeyResetsTheOthersToDefaults", R"({"wildDinosAffected": true})",
-     CorpseSettingsValues{.wildDinosAffected = true,
-                          .tamedCorpseDecayTime = 1800,
-                          .wildCorpseDecayTime = 300,
-                          .playersBodiesDecayTime = 1800},
-     ""},
+     DefaultsBut([](CorpseSettingsValues& v) { v.wildDinosAffected = true; }), ""},
     {"FractionsCutTowardZero",
      R"({"tamedCorpseDecayTime": 90.9, "wildCorpseDecayTime": -90.9, "playersBodiesDecayTime": 1e2})",
-     CorpseSettingsValues{
-         .tamedCorpseDecayTime = 90, .wildCorpseDecayTime = -90, .playersBodiesDecayTime = 100},
+     DefaultsBut(
+         [](CorpseSettingsValues& v)
+         {
+           v.tamedCorpseDecayTime = 90;
+           v.wildCorpseDecayTime = -90;
+           v.playersBodiesDecayTime = 100;
+         }),
      ""},
     {"BooleansAsDurations",
      R"({"tamedCorpseDecayTime": true, "wildCorpseDecayTime": false, "playersBodiesDecayTime": -5})",
-     CorpseSettingsValues{
-         .tamedCorpseDecayTime = 1, .wildCorpseDecayTime = 0, .playersBodiesDecayTime = -5},
+     DefaultsBut(
+         [](CorpseSettingsValues& v)
+         {
+           v.tamedCorpseDecayTime = 1;
+           v.wildCorpseDecayTime = 0;
+           v.playersBodiesDecayTime = -5;
+         }),
      ""},
     {"ZeroAndLimitsAreKept",
      R"({"tamedCorpseDecayTime": 2147483647, "wildCorpseDecayTime": -2147483648,
          "playersBodiesDecayTime": 0})",
-     CorpseSettingsValues{.tamedCorpseDecayTime = 2147483647,
-                          .wildCorpseDecayTime = -2147483647 - 1,
-                          .playersBodiesDecayTime = 0},
+     DefaultsBut(
+         [](CorpseSettingsValues& v)
+         {
+           v.tamedCorpseDecayTime = 2147483647;
+           v.wildCorpseDecayTime = -2147483647 - 1;
+           v.playersBodiesDecayTime = 0;
+         }),
      ""},
     {"FractionsJustInsideTheLimits",
      R"({"tamedCorpseDecayTime": 2147483647.9, "wildCorpseDecayTime": -2147483648.9})",
-     CorpseSettingsValues{.tamedCorpseDecayTime = 2147483647,
-                          .wildCorpseDecayTime = -2147483647 - 1,
-                          .playersBodiesDecayTime = 1800},
+     DefaultsBut(
+         [](CorpseSettingsValues& v)
+         {
+           v.tamedCorpseDecayTime = 2147483647;
+           v.wildCorpseDecayTime = -2147483647 - 1;
+         }),
      ""},
     {"TrailingTextIsIgnored", R"({"wildDinosAffected": true} this is not json {)",
-     CorpseSettingsValues{.wildDinosAffected = true,
-                          .tamedCorpseDecayTime = 1800,
-                          .wildCorpseDecayTime = 300,
-                          .playersBodiesDecayTime = 1800},
-     ""},
+     DefaultsBut([](CorpseSettingsValues& v) { v.wildDinosAffected = true; }), ""},
     {"LastDuplicateWins", R"({"wildCorpseDecayTime": 10, "wildCorpseDecayTime": 20})",
-     CorpseSettingsValues{
-         .tamedCorpseDecayTime = 1800, .wildCorpseDecayTime = 20, .playersBodiesDecayTime = 1800},
-     ""},
+     DefaultsBut([](CorpseSettingsValues& v) { v.wildCorpseDecayTime = 20; }), ""},
     {"KeysAreCaseSensitive", R"({"WildDinosAffected": true, "tamedcorpsedecaytime": 5})", Defaults,
      ""},
     {"NestedKeysAreNotSearched", R"({"more": {"tamedDinosAffected": true}})", Defaults, ""},
     {"ByteOrderMarkIsAccepted", "\xEF\xBB\xBF{\"playersBodiesAffected\": true}",
-     CorpseSettingsValues{.playersBodiesAffected = true,
-                          .tamedCorpseDecayTime = 1800,
-                          .wildCorpseDecayTime = 300,
-                          .playersBodiesDecayTime = 1800},
-     ""},
+     DefaultsBut([](CorpseSettingsValues& v) { v.playersBodiesAffected = true; }), ""},
     {"NumberForSwitch", R"({"tamedDinosAffected": true, "wildDinosAffected": 1})", std::nullopt,
      "[json.exception.type_error.302] type must be boolean, but is number"},
     {"ObjectForSwitch", R"({"playersBodiesAffected": {}})", std::nullopt,

@@ -26,6 +26,15 @@ void PrintTo(const LoadCase& load_case, std::ostream* out);
 inline constexpr CorpseSettingsValues Defaults{
     .tamedCorpseDecayTime = 1800, .wildCorpseDecayTime = 300, .playersBodiesDecayTime = 1800};
 
+// The defaults, but for what `set` gives: a case names only the members
+// its file gives.
+template <class Set> CorpseSettingsValues DefaultsBut(Set set)
+{
+  CorpseSettingsValues values = Defaults;
+  set(values);
+  return values;
+}
+
 // Every kind switched on, each with a lifespan of its own: what the sample
 // case's file sets.
 inline constexpr CorpseSettingsValues SampleSettings{.tamedDinosAffected = true,

@@ -523,7 +523,7 @@ TEST_F(DeployFolder, ChangesAreJudgedFromTheFileInPlace)
   server_.RemoveConfig();
   configtool::Changes changes = configtool::ChangesIn(Dir(), request);
   EXPECT_EQ(changes.Before, configtool::Changes::InPlace::Missing);
-  EXPECT_EQ(changes.Settings.size(), 6U);
+  EXPECT_EQ(changes.Settings.size(), SettingsTable.size());
 
   server_.WriteConfig(R"({"wildCorpseDecayTime": 90})");
   changes = configtool::ChangesIn(Dir(), request);
