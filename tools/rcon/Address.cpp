@@ -73,7 +73,9 @@ struct HostAndPort
   std::string_view Port;
 };
 
-// "[IPV6]:PORT".
+// "[IPV6]:PORT", the address perhaps with a zone ("%eth0"). The zone is
+// the system's to find when connecting; the address is read alike on every
+// system.
 std::optional<HostAndPort> SplitBracketed(std::string_view text, std::string& why)
 {
   const std::size_t close = text.find(']');
@@ -83,14 +85,34 @@ std::optional<HostAndPort> SplitBracketed(std::string_view text, std::string& wh
     return std::nullopt;
   }
   const HostAndPort parts{text.substr(1, close - 1), text.substr(close + 2)};
+  const std::size_t zone = parts.Host.find('%');
   asio::error_code error;
-  asio::ip::make_address_v6(std::string(parts.Host), error);
-  if (error)
+  asio::ip::make_address_v6(std::string(parts.Host.substr(0, zone)), error);
+  if (error || zone + 1 == parts.Host.size())
   {
     why = InQuotes(parts.Host) + " is not an IPv6 address";
     return std::nullopt;
   }
   return parts;
+}
+
+// Four numbers from 0 to 255 in decimal, without leading zeros, as the
+// address is read on every system (some also take "1.2.3" or octal).
+bool IsDottedQuad(std::string_view host)
+{
+  int numbers = 0;
+  for (std::size_t start = 0; start <= host.size(); ++numbers)
+  {
+    const std::size_t dot = std::min(host.find('.', start), host.size());
+    const std::string_view number = host.substr(start, dot - start);
+    if (!IsDigits(number) || number.size() > 3 || (number.size() > 1 && number[0] == '0') ||
+        std::stoi(std::string(number)) > 255)
+    {
+      return false;
+    }
+    start = dot + 1;
+  }
+  return numbers == 4;
 }
 
 // "HOST:PORT", the host an IPv4 address or a name.
@@ -113,12 +135,7 @@ std::optional<HostAndPort> SplitPlain(std::string_view text, std::string& why)
     why = "no host before the port";
     return std::nullopt;
   }
-  asio::error_code error;
-  if (LooksNumeric(parts.Host))
-  {
-    asio::ip::make_address_v4(std::string(parts.Host), error);
-  }
-  if (error || !IsHostName(parts.Host))
+  if (LooksNumeric(parts.Host) ? !IsDottedQuad(parts.Host) : !IsHostName(parts.Host))
   {
     why = InQuotes(parts.Host) + " is neither an IPv4 address nor a host name";
     return std::nullopt;
