@@ -75,6 +75,8 @@ void Declare(CLI::App& app, Found& found)
 {
   app.set_help_flag();
   app.allow_extras();
+  // A path such as /srv/ark is a path on Windows too, not an option.
+  app.allow_windows_style_options(false);
   app.add_flag("-h,--help", found.Help);
   if (found.Of == nullptr)
   {
