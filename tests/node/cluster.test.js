@@ -309,9 +309,20 @@ test("deploy --dry-run predicts what the deploy then does, and writes and reload
   for (const name of ["island", "fjordur"]) {
     writeFileSync(configPath(join(root, name)), oldConfig);
   }
+  // A lock file the deploy cannot open, and a config.json that is a folder.
+  mkdirSync(join(dirname(configPath(folder("lock-dir"))), "config.json.lock"));
+  mkdirSync(configPath(folder("cfg-dir", null)));
+  const alsoIsland = (name, serverDir) => ({
+    name,
+    rcon: `127.0.0.1:${port.island}`,
+    passwordFile: password("island", "island secret"),
+    serverDir,
+  });
   const file = cluster("dry.json", [
     ...servers(),
-    { name: "nowhere", rcon: `127.0.0.1:${port.island}`, passwordFile: password("island", "island secret"), serverDir: "no-such-folder" },
+    alsoIsland("nowhere", "no-such-folder"),
+    alsoIsland("lockdir", "lock-dir"),
+    alsoIsland("cfgdir", "cfg-dir"),
   ]);
   const update = join(root, "new.json");
   writeFileSync(update, newConfig);
@@ -327,6 +338,8 @@ test("deploy --dry-run predicts what the deploy then does, and writes and reload
     line(dry.stdout, "nowhere").replace(/:\d+ /, ":PORT "),
     `nowhere 127.0.0.1:PORT not-deployed cannot create a file in ${join(root, "no-such-folder", "ArkApi", "Plugins", "Ashgrove")}: No such file or directory (its serverDir is set at ${file}:${placeIn(file, "nowhere", "serverDir")})`,
   );
+  assert.match(line(dry.stdout, "lockdir"), /^lockdir 127\.0\.0\.1:\d+ not-deployed cannot open the lock file .*config\.json\.lock: Is a directory/);
+  assert.match(line(dry.stdout, "cfgdir"), /^cfgdir 127\.0\.0\.1:\d+ not-deployed .*config\.json is a folder: move it away, and deploy again$/);
   const island = dryJson.servers.find((server) => server.name === "island");
   assert.deepEqual(island.changes.settings, [
     { key: "tamedDinosAffected", old: false, new: true },

@@ -77,7 +77,7 @@ void Declare(CLI::App& app, Found& found)
   app.allow_extras();
   // A path such as /srv/ark is a path on Windows too, not an option.
   app.allow_windows_style_options(false);
-  app.add_flag("-h,--help", found.Help);
+  app.add_flag("-h,--help", found.Help)->disable_flag_override();
   if (found.Of == nullptr)
   {
     return;
@@ -90,7 +90,8 @@ void Declare(CLI::App& app, Found& found)
   {
     if (option.Value == nullptr)
     {
-      app.add_flag(option.Name, found.Flags[option.Name]);
+      // A flag takes no value: --dry-run=false is no way to turn one off.
+      app.add_flag(option.Name, found.Flags[option.Name])->disable_flag_override();
     }
     else
     {
@@ -295,18 +296,25 @@ std::optional<std::string> Consistent(const Command& command)
 std::string MissingValue(const CLI::ParseError& error, const Shape* shape)
 {
   const std::string what = error.what();
+  constexpr std::string_view Override = " was given a disallowed flag override";
+  if (what.ends_with(Override))
+  {
+    // "dry-run was given a disallowed flag override": --dry-run=VALUE.
+    const std::string flag = what.substr(0, what.size() - Override.size());
+    return (flag.size() == 1 ? "-" : "--") + flag + " takes no value";
+  }
   const std::string name = what.substr(0, what.find(':'));
   if (shape != nullptr)
   {
     for (const Option& option : shape->Options)
     {
-      if (name == option.Name && option.Value != nullptr)
+      if (name == option.Name)
       {
-        return name + " needs " + option.Value;
+        return option.Value != nullptr ? name + " needs " + option.Value : name + " takes no value";
       }
     }
   }
-  return what;
+  return name == "--help" || name == "-h" || name == "--version" ? name + " takes no value" : what;
 }
 
 ParsedCommand Failed(std::string error, const Shape* shape)
@@ -377,7 +385,9 @@ ParsedCommand ParseCommand(const std::vector<std::string>& arguments)
   found[0].App = &app;
   Declare(app, found[0]);
   int version = 0;
-  app.add_flag("--version", version);
+  app.add_flag("--version", version)->disable_flag_override();
+  // One command: a word after it that names another is a file or a value.
+  app.require_subcommand(0, 1);
   std::size_t i = 1;
   for (const Shape& shape : Shapes())
   {
@@ -392,7 +402,9 @@ ParsedCommand ParseCommand(const std::vector<std::string>& arguments)
     Declare(*found[i].App, found[i]);
     ++i;
   }
-  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  // After "--" every word is a file, even one that begins with '-'.
+  const auto end_of_options = std::find(arguments.begin(), arguments.end(), "--");
+  std::vector<std::string> reversed(std::make_reverse_iterator(end_of_options), arguments.rend());
   try
   {
     app.parse(reversed);
@@ -405,6 +417,16 @@ ParsedCommand ParseCommand(const std::vector<std::string>& arguments)
       shape = command.App->parsed() && command.Of != nullptr ? command.Of : shape;
     }
     return Failed(MissingValue(error, shape), shape);
+  }
+  for (auto word = end_of_options; word != arguments.end() && ++word != arguments.end();)
+  {
+    for (Found& command : found)
+    {
+      if (command.App->parsed() && command.Of != nullptr && command.Of->TakesFile)
+      {
+        command.Files.push_back(*word);
+      }
+    }
   }
   return Interpret(app, found, version);
 }

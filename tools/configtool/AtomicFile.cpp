@@ -71,8 +71,8 @@ void WriteFlushed(const fs::path& path, std::string_view bytes)
   if (!ok)
   {
     DeleteFileW(path.c_str());
-    SetLastError(error);
-    Fail("cannot write", path);
+    throw FolderError(static_cast<int>(error), std::system_category(),
+                      "cannot write a file in " + Utf8(path.parent_path()));
   }
 }
 
@@ -113,14 +113,15 @@ bool Link(const fs::path& from, const fs::path& to)
 }
 
 // A file being written that failed is closed and removed; the failure's
-// reason survives both.
-[[noreturn]] void Abandon(int file, const std::string& what, const fs::path& path)
+// reason survives both. The message names the folder (a full disk, say),
+// not the temporary file.
+[[noreturn]] void Abandon(int file, const fs::path& path)
 {
   const int error = errno;
   ::close(file);
   ::unlink(path.c_str());
-  errno = error;
-  Fail(what, path);
+  throw FolderError(error, std::generic_category(),
+                    "cannot write a file in " + Utf8(path.parent_path()));
 }
 
 void WriteFlushed(const fs::path& path, std::string_view bytes)
@@ -141,13 +142,13 @@ void WriteFlushed(const fs::path& path, std::string_view bytes)
     }
     if (wrote <= 0)
     {
-      Abandon(file, "cannot write", path);
+      Abandon(file, path);
     }
     written += static_cast<std::size_t>(wrote);
   }
   if (::fsync(file) != 0)
   {
-    Abandon(file, "cannot flush", path);
+    Abandon(file, path);
   }
   ::close(file);
 }
@@ -234,8 +235,9 @@ std::string ReadWhole(const fs::path& path)
   return bytes;
 }
 
-StagedFile::StagedFile(const fs::path& target, std::string_view bytes, const fs::path& like)
-    : target_(Resolved(target)), temporary_(TemporaryBeside(target_))
+StagedFile::StagedFile(const fs::path& target, std::string_view bytes, const fs::path& like,
+                       bool follow_link)
+    : target_(follow_link ? Resolved(target) : target), temporary_(TemporaryBeside(target_))
 {
   WriteFlushed(temporary_, bytes);
   try
@@ -272,20 +274,20 @@ void StagedFile::Commit()
 
 void KeepCopy(const fs::path& source, const fs::path& copy)
 {
+  // The copy's own name is replaced, never a file a link there leads to.
   const fs::path from = Resolved(source);
-  const fs::path real = Resolved(copy);
   std::error_code error;
-  if (fs::equivalent(from, real, error))
+  if (!fs::is_symlink(fs::symlink_status(copy, error)) && fs::equivalent(from, copy, error))
   {
     return; // the very file already
   }
-  const fs::path temporary = TemporaryBeside(real);
+  const fs::path temporary = TemporaryBeside(copy);
   if (Link(from, temporary))
   {
-    RenameOver(temporary, real);
+    RenameOver(temporary, copy);
     return;
   }
-  StagedFile(copy, ReadWhole(from), from).Commit();
+  StagedFile(copy, ReadWhole(from), from, false).Commit();
 }
 
 void CopyOver(const fs::path& source, const fs::path& target)
@@ -303,13 +305,15 @@ void RemoveFile(const fs::path& target)
   }
 }
 
-std::vector<std::string> RemoveLeftovers(const fs::path& target)
+std::vector<std::string> RemoveLeftovers(const fs::path& target, bool follow_link)
 {
   std::error_code error;
-  const fs::path real = fs::weakly_canonical(target, error);
-  const fs::path folder = (error ? target : real).parent_path();
-  const std::string prefix = TemporaryPrefix(error ? target : real);
+  const fs::path real = follow_link ? fs::weakly_canonical(target, error) : target;
+  const fs::path& named = error ? target : real;
+  const fs::path folder = named.parent_path();
+  const std::string prefix = TemporaryPrefix(named);
   std::vector<std::string> faults;
+  error.clear();
   for (fs::directory_iterator entry(folder.empty() ? fs::path(".") : folder, error), end;
        !error && entry != end; entry.increment(error))
   {

@@ -30,8 +30,9 @@ class StagedFile
 {
 public:
   StagedFile(const std::filesystem::path& target, std::string_view bytes);
+  // Without `follow_link`, a link at `target` is replaced itself.
   StagedFile(const std::filesystem::path& target, std::string_view bytes,
-             const std::filesystem::path& like);
+             const std::filesystem::path& like, bool follow_link = true);
   ~StagedFile();
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
@@ -46,7 +47,8 @@ private:
 
 // Makes `copy` the very file `source` is, replacing it atomically: a second
 // name for the same file where the file system allows it, so that owner and
-// permissions come along, or else a copy of its bytes.
+// permissions come along, or else a copy of its bytes. A link at `copy` is
+// replaced, not followed.
 void KeepCopy(const std::filesystem::path& source, const std::filesystem::path& copy);
 
 // Replaces `target` atomically with a new file holding `source`'s bytes,
@@ -61,11 +63,12 @@ std::string ReadWhole(const std::filesystem::path& path);
 // Removes `target`; a file that is not there is no fault.
 void RemoveFile(const std::filesystem::path& target);
 
-// Removes the temporary files that replacing `target`, or keeping a copy
-// as `target`, leaves beside it when the process is killed half-way. Only
-// where nobody else can be replacing it at the time: under its lock. Says
-// why, for each that could not be removed.
-std::vector<std::string> RemoveLeftovers(const std::filesystem::path& target);
+// Removes the temporary files that replacing `target` (the file a link
+// there leads to, with `follow_link`), or keeping a copy as `target`,
+// leaves beside it when the process is killed half-way. Only where nobody
+// else can be replacing it at the time: under its lock. Says why, for each
+// that could not be removed.
+std::vector<std::string> RemoveLeftovers(const std::filesystem::path& target, bool follow_link);
 
 // On Windows a program that holds a file open without sharing it (an
 // editor, a virus scanner) stops it from being replaced: waits a second at

@@ -531,9 +531,11 @@ std::vector<ClusterServer> SelectServers(const Cluster& cluster,
     return cluster.Servers;
   }
   std::vector<std::string> known;
+  std::vector<std::string> shown;
   for (const ClusterServer& server : cluster.Servers)
   {
     known.push_back(server.Name);
+    shown.push_back(Printable(server.Name));
   }
   std::vector<ClusterProblem> problems;
   for (const std::string& name : names)
@@ -548,7 +550,7 @@ std::vector<ClusterServer> SelectServers(const Cluster& cluster,
       message += "; did you mean " + Quote(*nearest) + "?";
     }
     problems.push_back(
-        {std::nullopt, fmt::format("{} (its servers: {})", message, fmt::join(known, ", "))});
+        {std::nullopt, fmt::format("{} (its servers: {})", message, fmt::join(shown, ", "))});
   }
   if (!problems.empty())
   {

@@ -8,6 +8,7 @@
 #include "configtool/FolderLock.h"
 #include "configtool/Report.h"
 #include "configtool/SettingsCheck.h"
+#include "configtool/Text.h"
 #include "settings/LoadErrors.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsTable.h"
@@ -37,18 +38,57 @@ bool Holds(const fs::path& file, const std::string& bytes)
   }
 }
 
-// Why a server's folder takes no file, with where the cluster file sets it.
+// A problem of a server's folder, with where the cluster file sets it.
+std::string WithPlace(const std::string& problem, const ClusterServer& server)
+{
+  return problem + " (its serverDir is set at " + PlaceText(server.ServerDirAt) + ")";
+}
+
+// Why a server's folder takes no file.
 std::string FolderFault(const FolderError& failure, const ClusterServer& server)
 {
-  return std::string(failure.what()) + " (its serverDir is set at " +
-         PlaceText(server.ServerDirAt) + ")";
+  return WithPlace(failure.what(), server);
+}
+
+// Why the file in place, or the kept copy, is no file a deploy may replace
+// (a folder, a pipe, a link that leads nowhere), or nothing.
+std::optional<std::string> NotAFile(const fs::path& file, bool follow_link)
+{
+  std::error_code error;
+  const fs::file_status status =
+      follow_link ? fs::status(file, error) : fs::symlink_status(file, error);
+  if (status.type() == fs::file_type::not_found)
+  {
+    if (follow_link && fs::is_symlink(fs::symlink_status(file, error)))
+    {
+      return Utf8(file) + " is a link to " + Utf8(fs::read_symlink(file, error)) +
+             ", which does not exist";
+    }
+    return std::nullopt;
+  }
+  if (status.type() == fs::file_type::regular || status.type() == fs::file_type::symlink)
+  {
+    return std::nullopt;
+  }
+  return Utf8(file) + " is " +
+         (status.type() == fs::file_type::directory ? "a folder" : "no regular file") +
+         ": move it away, and deploy again";
 }
 
 // The new bytes, staged where they would go: on Windows once no other
-// program holds the file; removed again unless committed.
+// program holds the file; removed again unless committed. Throws
+// std::runtime_error for a file in place, or a kept copy, that is no file.
 StagedFile Staged(const fs::path& server_dir, const std::string& bytes, bool& had_previous)
 {
   const fs::path file = DeployedFile(server_dir);
+  for (const auto& [path, follow] :
+       {std::pair(file, true), std::pair(PreviousFile(server_dir), false)})
+  {
+    if (auto why = NotAFile(path, follow))
+    {
+      throw std::runtime_error(*why);
+    }
+  }
   std::error_code ignored;
   had_previous = fs::exists(fs::status(file, ignored));
   if (had_previous)
@@ -85,14 +125,19 @@ bool PutInPlace(const ClusterServer& server, const std::string& bytes, bool& had
   return false;
 }
 
-// What would stop a file being put in place in the server's folder, found
-// by staging one there (it is removed at once), or nothing.
-std::optional<std::string> FolderWouldRefuse(const ClusterServer& server)
+// What would stop the file being put in place in the server's folder,
+// found by staging it there (it is removed at once) and opening the
+// folder's lock file as a deploy would, or nothing.
+std::optional<std::string> FolderWouldRefuse(const ClusterServer& server, const std::string& bytes)
 {
   try
   {
+    if (auto why = FolderLocks::LockFileProblem(*server.ServerDir))
+    {
+      return WithPlace(*why, server);
+    }
     bool had_previous = false;
-    Staged(*server.ServerDir, "", had_previous);
+    Staged(*server.ServerDir, bytes, had_previous);
     return std::nullopt;
   }
   catch (const FolderError& failure)
@@ -248,7 +293,7 @@ void Predict(const std::vector<ClusterServer>& servers, const std::vector<std::s
     {
       continue;
     }
-    if (auto why = FolderWouldRefuse(servers[i]))
+    if (auto why = FolderWouldRefuse(servers[i], request.Bytes))
     {
       results[i].Outcome = DeployOutcome::NotDeployed;
       results[i].Error = std::move(*why);
@@ -281,8 +326,8 @@ std::vector<std::optional<fs::path>> FoldersOf(const std::vector<ClusterServer>&
 // What deploys killed half-way left beside the file and its kept copy.
 std::vector<std::string> RemoveLeftoversIn(const fs::path& server_dir)
 {
-  std::vector<std::string> faults = RemoveLeftovers(DeployedFile(server_dir));
-  for (std::string& fault : RemoveLeftovers(PreviousFile(server_dir)))
+  std::vector<std::string> faults = RemoveLeftovers(DeployedFile(server_dir), true);
+  for (std::string& fault : RemoveLeftovers(PreviousFile(server_dir), false))
   {
     faults.push_back(std::move(fault));
   }
@@ -432,7 +477,7 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
   if (!request.DryRun)
   {
     locks.emplace(FoldersOf(servers), LockKind::Exclusive,
-                  std::chrono::steady_clock::now() + request.LockTimeout);
+                  std::chrono::steady_clock::now() + request.LockTimeout, request.Shown);
   }
   // Every server's changes are judged before anything is written.
   for (std::size_t i = 0; i < servers.size(); ++i)
@@ -447,7 +492,8 @@ std::vector<DeployResult> Deploy(const std::vector<ClusterServer>& servers,
     if (locks && locks->NotLocked(i))
     {
       results[i].Outcome = DeployOutcome::NotDeployed;
-      results[i].Error = *locks->NotLocked(i);
+      results[i].Error = locks->HeldByAnother(i) ? *locks->NotLocked(i)
+                                                 : WithPlace(*locks->NotLocked(i), servers[i]);
     }
     else if (locks)
     {

@@ -20,9 +20,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <signal.h>
+
 #include <cerrno>
 #include <cstring>
 #endif
+
+#include <cstdio>
 
 namespace configtool
 {
@@ -79,10 +83,35 @@ std::string HolderRecord()
                      fmt::gmtime(std::time(nullptr)));
 }
 
+// Whether the record names a process of this machine that has ended: one
+// killed while it held the lock, whose record a holder since could not
+// write over.
+bool RecordIsStale(const std::string& line)
+{
+  long long process = 0;
+  char host[256] = {};
+  if (std::sscanf(line.c_str(), "process %lld on %255s", &process, host) != 2 || host != HostName())
+  {
+    return false;
+  }
+#if defined(_WIN32)
+  HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(process));
+  if (handle == nullptr)
+  {
+    return GetLastError() == ERROR_INVALID_PARAMETER;
+  }
+  const bool ended = WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+  CloseHandle(handle);
+  return ended;
+#else
+  return ::kill(static_cast<pid_t>(process), 0) != 0 && errno == ESRCH;
+#endif
+}
+
 std::string HeldMessage(const std::string& record)
 {
   const std::string line = Printable(record.substr(0, record.find('\n')));
-  if (line.empty())
+  if (line.empty() || RecordIsStale(line))
   {
     // A reload holds it, or a deploy that could not write its name.
     return "another deploy or reload holds it";
@@ -144,7 +173,8 @@ FolderLocks::LockFile::LockFile(const fs::path& path) : path_(path)
   handle_ = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, Share, nullptr, OPEN_ALWAYS,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
   writable_ = handle_ != INVALID_HANDLE_VALUE;
-  if (!writable_ && GetLastError() == ERROR_ACCESS_DENIED)
+  if (!writable_ &&
+      (GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_WRITE_PROTECT))
   {
     handle_ = CreateFileW(path.c_str(), GENERIC_READ, Share, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -235,10 +265,21 @@ FolderLocks::LockFile::LockFile(const fs::path& path) : path_(path)
 {
   // Never through a link: a lock file made a link to another file would
   // have that file written over.
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-  writable_ = fd_ >= 0;
-  if (!writable_ && errno == EACCES)
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd_ >= 0)
   {
+    // Whoever deploys, the server's user or root, must be able to open it
+    // and lock it, whatever the umask of the first to make it.
+    ::fchmod(fd_, 0644);
+  }
+  else if (errno == EEXIST)
+  {
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  }
+  writable_ = fd_ >= 0;
+  if (!writable_ && (errno == EACCES || errno == EROFS))
+  {
+    // Locking needs no right to write.
     fd_ = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   }
   struct stat status = {};
@@ -331,7 +372,7 @@ fs::path LockFileOf(const fs::path& server_dir)
 
 FolderLocks::FolderLocks(const std::vector<std::optional<fs::path>>& server_dirs, LockKind kind,
                          Clock::time_point deadline, Progress* shown)
-    : not_locked_(server_dirs.size())
+    : not_locked_(server_dirs.size()), held_by_another_(server_dirs.size(), false)
 {
   // Ordered by path, and each once.
   std::map<fs::path, std::vector<std::size_t>> servers_of;
@@ -348,9 +389,10 @@ FolderLocks::FolderLocks(const std::vector<std::optional<fs::path>>& server_dirs
     std::optional<std::string> why;
     if (!file->Opened())
     {
-      if (!file->Missing())
+      // A reload reads what is in force: one that cannot lock goes on.
+      if (!file->Missing() && kind == LockKind::Exclusive)
       {
-        why = "cannot open the lock file " + Utf8(path) + ": " + file->Fault();
+        why = Unusable(path, *file);
       }
     }
     else
@@ -361,14 +403,38 @@ FolderLocks::FolderLocks(const std::vector<std::optional<fs::path>>& server_dirs
         held_.push_back(std::move(file));
       }
     }
+    const bool held = why && why->rfind("another deploy", 0) == 0;
     for (const std::size_t i : servers)
     {
+      held_by_another_[i] = held;
       not_locked_[i] = why;
     }
   }
 }
 
 FolderLocks::~FolderLocks() = default;
+
+std::string FolderLocks::Unusable(const fs::path& path, const LockFile& file)
+{
+  return "cannot open the lock file " + Utf8(path) + ": " + file.Fault() +
+         " (if another user made it, make it readable to all, or remove it while no deploy runs)";
+}
+
+std::optional<std::string> FolderLocks::LockFileProblem(const fs::path& server_dir)
+{
+  const fs::path path = LockFileOf(server_dir);
+  std::error_code error;
+  if (!fs::exists(fs::symlink_status(path, error)))
+  {
+    return std::nullopt; // made by the deploy, where the folder takes files
+  }
+  const LockFile file(path);
+  if (file.Opened() || file.Missing())
+  {
+    return std::nullopt;
+  }
+  return Unusable(path, file);
+}
 
 std::optional<std::string> FolderLocks::Take(LockFile& file, const fs::path& path, LockKind kind,
                                              Clock::time_point deadline, Progress* shown)

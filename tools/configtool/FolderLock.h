@@ -49,9 +49,18 @@ public:
     return not_locked_[i];
   }
 
+  // Whether server i's folder is not locked because another process holds
+  // it, rather than for a lock file that will not do.
+  [[nodiscard]] bool HeldByAnother(std::size_t i) const { return held_by_another_[i]; }
+
+  // Why a deploy could not lock this folder's lock file, as it would say,
+  // without making or locking it; nothing when it could.
+  static std::optional<std::string> LockFileProblem(const std::filesystem::path& server_dir);
+
 private:
   class LockFile;
   // Locks the file, waiting until `deadline`; why not, if it cannot.
+  static std::string Unusable(const std::filesystem::path& path, const LockFile& file);
   static std::optional<std::string> Take(LockFile& file, const std::filesystem::path& path,
                                          LockKind kind,
                                          std::chrono::steady_clock::time_point deadline,
@@ -59,5 +68,6 @@ private:
 
   std::vector<std::unique_ptr<LockFile>> held_;
   std::vector<std::optional<std::string>> not_locked_;
+  std::vector<bool> held_by_another_;
 };
 } // namespace configtool

@@ -320,10 +320,14 @@ SourceFile ReadStandardInput()
   // server's reader's to translate.
   _setmode(_fileno(stdin), _O_BINARY);
 #endif
+  // Read to the end for the size a reload would name, but not for ever: an
+  // endless stream is no file.
+  constexpr std::uintmax_t Endless = std::uintmax_t{64} << 20U;
   SourceFile source;
   std::uintmax_t size = 0;
   char chunk[8192];
-  for (std::size_t got = 0; (got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0;)
+  for (std::size_t got = 0;
+       size < Endless && (got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0;)
   {
     size += got;
     if (source.Bytes.size() <= ConfigFileLimit)
@@ -331,9 +335,10 @@ SourceFile ReadStandardInput()
       source.Bytes.append(chunk, got);
     }
   }
-  if (std::ferror(stdin) != 0)
+  if (std::ferror(stdin) != 0 || size >= Endless)
   {
-    source.Check.Unreadable = "standard input cannot be read";
+    source.Check.Unreadable = std::ferror(stdin) != 0 ? "standard input cannot be read"
+                                                      : "standard input did not end within 64 MiB";
     return source;
   }
   if (size > ConfigFileLimit)

@@ -351,6 +351,9 @@ TEST(ConfigToolArguments, ReloadAndDeployTakeWhatTheyNeed)
       {{"deploy", "f", "--clustr", "c"}, "unknown option --clustr; did you mean --cluster?"},
       {{"--json", "check"}, "--json goes after the command: ashgrove-config check --json"},
       {{"--version", "now"}, "unexpected now"},
+      {{"deploy", "f", "--cluster", "c", "--dry-run=false"}, "--dry-run takes no value"},
+      {{"check", "--help=x"}, "--help takes no value"},
+      {{"check", "--", "-a", "-b"}, "more than one file: -a and -b"},
       {{}, "no command"},
   };
   for (const ArgumentCase& c : cases)
@@ -365,6 +368,9 @@ TEST(ConfigToolArguments, ReloadAndDeployTakeWhatTheyNeed)
   EXPECT_EQ(configtool::ParseCommand({"deploy", "--stritc"}).HelpCommand,
             "ashgrove-config deploy --help");
   EXPECT_EQ(configtool::ParseCommand({"reload", "--rcon", "-h"}).Value.Rcon, "-h");
+  // One command: a file named like another is a file.
+  EXPECT_EQ(configtool::ParseCommand({"check", "--strict", "version"}).Value.File, "version");
+  EXPECT_EQ(configtool::ParseCommand({"check", "--", "-odd.json"}).Value.File, "-odd.json");
   const auto reload = configtool::ParseCommand(
       {"reload", "--cluster", "c.json", "--server", "b", "--server", "a", "--timeout", "1.5"});
   EXPECT_EQ(reload.Value.Servers, (std::vector<std::string>{"b", "a"}));

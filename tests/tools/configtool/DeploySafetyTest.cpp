@@ -18,6 +18,10 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -220,6 +224,60 @@ TEST_F(FolderLocking, ASharedFileIsLockedOnceWhereItLives)
 }
 #endif
 
+#if !defined(_WIN32)
+// Whoever makes the lock file, under whatever umask, the server's own user
+// can open it and lock the folder after; and a record left by a holder that
+// was killed names nobody.
+TEST_F(FolderLocking, ALockFileServesEveryoneAndADeadHolderIsNotNamed)
+{
+  const mode_t was = ::umask(077);
+  {
+    const FolderLocks made(Folders(), LockKind::Exclusive, In(0ms));
+  }
+  ::umask(was);
+  struct stat status = {};
+  ASSERT_EQ(::stat(configtool::LockFileOf(one_.Path()).c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0644U);
+
+  const pid_t gone = ::fork();
+  if (gone == 0)
+  {
+    ::_exit(0);
+  }
+  ::waitpid(gone, nullptr, 0);
+  char host[256] = {};
+  ::gethostname(host, sizeof host - 1);
+  const int held = ::open(configtool::LockFileOf(one_.Path()).c_str(), O_RDWR);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  const std::string stale =
+      "process " + std::to_string(gone) + " on " + host + " since 2026-01-01 00:00:00 UTC\n";
+  ASSERT_EQ(::write(held, stale.data(), stale.size()), static_cast<ssize_t>(stale.size()));
+  const FolderLocks next({fs::path(one_.Path())}, LockKind::Exclusive, In(0ms));
+  ::close(held);
+  ASSERT_TRUE(next.NotLocked(0));
+  EXPECT_EQ(*next.NotLocked(0), "another deploy or reload holds it");
+}
+
+// The kept copy's own name is replaced: a link planted there is not
+// followed to a file elsewhere.
+TEST(KeptCopy, ALinkInItsPlaceIsReplacedNotFollowed)
+{
+  const testsupport::ServerDirectory server;
+  server.WriteConfig("new");
+  const fs::path elsewhere = fs::path(server.Path()) / "elsewhere.txt";
+  WriteFile(elsewhere, "kept");
+  const fs::path previous = configtool::PreviousFile(server.Path());
+  fs::create_symlink(elsewhere, previous);
+  configtool::KeepCopy(server.ConfigPath(), previous);
+  EXPECT_FALSE(fs::is_symlink(previous));
+  std::ifstream copy(previous);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), "new");
+  std::ifstream other(elsewhere);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(other), {}), "kept");
+}
+#endif
+
 // Under the lock, temporary files of ours beside the file or its kept copy
 // can only be a killed deploy's: they go, and nothing else does.
 TEST(Leftovers, AreRemovedAndNothingElse)
@@ -234,8 +292,8 @@ TEST(Leftovers, AreRemovedAndNothingElse)
   {
     WriteFile(folder / name, "x");
   }
-  EXPECT_TRUE(configtool::RemoveLeftovers(server.ConfigPath()).empty());
-  EXPECT_TRUE(configtool::RemoveLeftovers(configtool::PreviousFile(server.Path())).empty());
+  EXPECT_TRUE(configtool::RemoveLeftovers(server.ConfigPath(), true).empty());
+  EXPECT_TRUE(configtool::RemoveLeftovers(configtool::PreviousFile(server.Path()), false).empty());
   EXPECT_EQ(NamesIn(folder),
             (std::vector<std::string>{"config.json", "config.json.ashgrove-notes",
                                       "config.json.lock", "config.json.previous", "notes.txt",
