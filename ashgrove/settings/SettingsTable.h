@@ -25,8 +25,8 @@ struct Setting
   std::int32_t CorpseSettingsValues::*DurationMember;
   // For a duration: the switch without which it has no effect.
   bool CorpseSettingsValues::*GovernedBy;
-  // One line, for people; TeamLimitMark stands for the team limit, which
-  // the rules keep.
+  // One line, for people; TeamLimitMark stands for the team limit
+  // (WildTeamLimit.h), which the schema writes in.
   const char* Meaning;
 
   // For a switch, its line in a summary of what is in force: whose bodies

@@ -359,7 +359,7 @@ test("a server folder another deploy holds is waited for, then left as it was, a
   }
 });
 
-// Ansible's argument specification rejects what it can say, the role says
+// Ansible rejects by meta/argument_specs.yml what that file can say, the role says
 // the rest in the inventory's terms before the tool runs, and the tool's own
 // refusal comes without its usage text: a host of each, in one run.
 test("a wrong variable is rejected with its reason, and touches nothing", async () => {

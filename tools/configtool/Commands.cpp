@@ -77,9 +77,10 @@ public:
   }
 
   // A command that fails before it contacts anyone: each problem on a line
-  // of its own on `errors`, or as JSON, with the status it ends with.
-  int Fail(const std::vector<ClusterProblem>& problems, int status = ExitUsage)
+  // of its own on `errors`, or as JSON; wrong usage, as the status says.
+  int Fail(const std::vector<ClusterProblem>& problems)
   {
+    constexpr int status = ExitUsage;
     progress_.Clear();
     std::string text;
     ordered_json list = ordered_json::array();
@@ -160,6 +161,11 @@ bool HasFolder(const ClusterServer& server)
   return server.ServerDir.has_value();
 }
 
+ServerLabel LabelOf(const ClusterServer& server)
+{
+  return {server.Name, rcon::Describe(server.Address), PasswordSourceText(server)};
+}
+
 ReloadPlan PlanReload(const Command& command)
 {
   ReloadPlan plan;
@@ -174,6 +180,7 @@ ReloadPlan PlanReload(const Command& command)
     const std::string shown = rcon::Describe(*address);
     plan.Labels.push_back({shown, shown, RconPasswordSource(command)});
     plan.Targets.push_back({shown, *address, RconPassword(command)});
+    plan.Folders.emplace_back(); // a server named by its address alone has no folder
     return plan;
   }
   const ClusterSelection selection =
@@ -181,8 +188,7 @@ ReloadPlan PlanReload(const Command& command)
   for (std::size_t i = 0; i < selection.Servers.size(); ++i)
   {
     const ClusterServer& server = selection.Servers[i];
-    plan.Labels.push_back(
-        {server.Name, rcon::Describe(server.Address), PasswordSourceText(server)});
+    plan.Labels.push_back(LabelOf(server));
     plan.Targets.push_back({server.Name, server.Address, selection.Passwords[i]});
     plan.Folders.push_back(server.ServerDir);
   }
@@ -203,8 +209,7 @@ std::vector<ReloadResult> ReloadUnlocked(const ReloadPlan& plan, const Command& 
   std::vector<ReloadResult> results(plan.Targets.size());
   for (std::size_t i = 0; i < plan.Targets.size(); ++i)
   {
-    const auto& held = i < plan.Folders.size() ? locks.NotLocked(i) : std::nullopt;
-    if (held)
+    if (const auto& held = locks.NotLocked(i))
     {
       results[i] = {ReloadOutcome::TimedOut, "", "not sent: " + *held, Since(waited)};
       continue;
@@ -283,7 +288,7 @@ int ReportDeploy(const Command& command, const DeploySource& source,
   std::vector<ServerLabel> labels;
   for (const ClusterServer& server : selection.Servers)
   {
-    labels.push_back({server.Name, rcon::Describe(server.Address), PasswordSourceText(server)});
+    labels.push_back(LabelOf(server));
   }
   for (std::size_t i = 0; i < results.size(); ++i)
   {

@@ -44,12 +44,6 @@ std::string WithPlace(const std::string& problem, const ClusterServer& server)
   return problem + " (its serverDir is set at " + PlaceText(server.ServerDirAt) + ")";
 }
 
-// Why a server's folder takes no file.
-std::string FolderFault(const FolderError& failure, const ClusterServer& server)
-{
-  return WithPlace(failure.what(), server);
-}
-
 // Why the file in place, or the kept copy, is no file a deploy may replace
 // (a folder, a pipe, a link that leads nowhere), or nothing.
 std::optional<std::string> NotAFile(const fs::path& file, bool follow_link)
@@ -116,7 +110,7 @@ bool PutInPlace(const ClusterServer& server, const std::string& bytes, bool& had
   }
   catch (const FolderError& failure)
   {
-    error = FolderFault(failure, server);
+    error = WithPlace(failure.what(), server);
   }
   catch (const std::exception& failure)
   {
@@ -125,10 +119,12 @@ bool PutInPlace(const ClusterServer& server, const std::string& bytes, bool& had
   return false;
 }
 
-// What would stop the file being put in place in the server's folder,
-// found by staging it there (it is removed at once) and opening the
-// folder's lock file as a deploy would, or nothing.
-std::optional<std::string> FolderWouldRefuse(const ClusterServer& server, const std::string& bytes)
+// What would stop the file being put in place in the server's folder: its
+// lock file, opened as a deploy would, and, unless the same bytes are in
+// place already (then nothing is written), the file staged there and
+// removed at once; or nothing.
+std::optional<std::string> FolderWouldRefuse(const ClusterServer& server, const std::string& bytes,
+                                             bool same_bytes)
 {
   try
   {
@@ -137,12 +133,15 @@ std::optional<std::string> FolderWouldRefuse(const ClusterServer& server, const 
       return WithPlace(*why, server);
     }
     bool had_previous = false;
-    Staged(*server.ServerDir, bytes, had_previous);
+    if (!same_bytes)
+    {
+      Staged(*server.ServerDir, bytes, had_previous);
+    }
     return std::nullopt;
   }
   catch (const FolderError& failure)
   {
-    return FolderFault(failure, server);
+    return WithPlace(failure.what(), server);
   }
   catch (const std::exception& failure)
   {
@@ -293,7 +292,7 @@ void Predict(const std::vector<ClusterServer>& servers, const std::vector<std::s
     {
       continue;
     }
-    if (auto why = FolderWouldRefuse(servers[i], request.Bytes))
+    if (auto why = FolderWouldRefuse(servers[i], request.Bytes, results[i].What.SameBytes))
     {
       results[i].Outcome = DeployOutcome::NotDeployed;
       results[i].Error = std::move(*why);
@@ -313,6 +312,7 @@ void Predict(const std::vector<ClusterServer>& servers, const std::vector<std::s
     }
   }
 }
+
 std::vector<std::optional<fs::path>> FoldersOf(const std::vector<ClusterServer>& servers)
 {
   std::vector<std::optional<fs::path>> folders;

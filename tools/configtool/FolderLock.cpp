@@ -387,6 +387,7 @@ FolderLocks::FolderLocks(const std::vector<std::optional<fs::path>>& server_dirs
   {
     auto file = std::make_unique<LockFile>(path);
     std::optional<std::string> why;
+    bool held = false;
     if (!file->Opened())
     {
       // A reload reads what is in force: one that cannot lock goes on.
@@ -397,13 +398,12 @@ FolderLocks::FolderLocks(const std::vector<std::optional<fs::path>>& server_dirs
     }
     else
     {
-      why = Take(*file, path, kind, deadline, shown);
+      why = Take(*file, path, kind, deadline, shown, held);
       if (!why)
       {
         held_.push_back(std::move(file));
       }
     }
-    const bool held = why && why->rfind("another deploy", 0) == 0;
     for (const std::size_t i : servers)
     {
       held_by_another_[i] = held;
@@ -437,7 +437,8 @@ std::optional<std::string> FolderLocks::LockFileProblem(const fs::path& server_d
 }
 
 std::optional<std::string> FolderLocks::Take(LockFile& file, const fs::path& path, LockKind kind,
-                                             Clock::time_point deadline, Progress* shown)
+                                             Clock::time_point deadline, Progress* shown,
+                                             bool& held)
 {
   for (bool waited = false;; waited = true)
   {
@@ -465,6 +466,7 @@ std::optional<std::string> FolderLocks::Take(LockFile& file, const fs::path& pat
       {
         shown->Clear();
       }
+      held = true;
       return HeldMessage(file.Holder());
     }
     if (!waited && shown != nullptr)

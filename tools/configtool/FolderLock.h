@@ -59,12 +59,14 @@ public:
 
 private:
   class LockFile;
-  // Locks the file, waiting until `deadline`; why not, if it cannot.
+  // Why a lock file that is there cannot be opened, and what to do.
   static std::string Unusable(const std::filesystem::path& path, const LockFile& file);
+  // Locks the file, waiting until `deadline`; why not, if it cannot, and
+  // `held` when that is because another process holds it.
   static std::optional<std::string> Take(LockFile& file, const std::filesystem::path& path,
                                          LockKind kind,
                                          std::chrono::steady_clock::time_point deadline,
-                                         Progress* shown);
+                                         Progress* shown, bool& held);
 
   std::vector<std::unique_ptr<LockFile>> held_;
   std::vector<std::optional<std::string>> not_locked_;
